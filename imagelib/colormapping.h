@@ -1,0 +1,5 @@
+#pragma once
+// Nearest-colour caches and error-diffusion state of a pixel graphic.
+
+struct TNearestCache {};
+struct TDitherState {};

@@ -1,0 +1,29 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the build needs,
+# calling apt only when something is missing.
+QUILLET_PACKAGES=(
+  g++ cmake make pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev
+)
+
+quillet_install_deps() {
+  local missing=()
+  local p
+  for p in "${QUILLET_PACKAGES[@]}" "$@"; do
+    if [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" != "installed" ]; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+quillet_build() {
+  local dir=$1; shift
+  cmake -S "$QUILLET_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
