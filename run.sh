@@ -6,4 +6,9 @@ QUILLET_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$QUILLET_ROOT/tools/deps.sh"
 quillet_install_deps
 quillet_build "$QUILLET_ROOT/build" -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF
-exec "$QUILLET_ROOT/build/app/quillet-demo" "$@"
+for frontend in app/quillet app/quillet-cli; do
+  if [ -x "$QUILLET_ROOT/build/$frontend" ]; then
+    exec "$QUILLET_ROOT/build/$frontend" "$@"
+  fi
+done
+echo "The image library is built; no front end exists yet. ./test.sh runs its tests." >&2

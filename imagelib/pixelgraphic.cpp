@@ -1,6 +1,5 @@
 #include "pixelgraphic.h"
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -10,7 +9,8 @@
 #include "pgexceptions.h"
 
 namespace {
-std::atomic<long double> defaultGamma{1.8L};
+// Set once by the application at start, before any thread runs.
+long double defaultGamma = 1.8L;
 
 void PutLE16(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v);
@@ -22,8 +22,8 @@ void PutLE32(uint8_t* p, uint32_t v) {
 }
 }  // namespace
 
-long double PGDefaultGamma() { return defaultGamma.load(); }
-void SetPGDefaultGamma(long double gamma) { defaultGamma.store(gamma); }
+long double PGDefaultGamma() { return defaultGamma; }
+void SetPGDefaultGamma(long double gamma) { defaultGamma = gamma; }
 
 uint8_t BitCountToNum(int bitCount) {
   switch (bitCount) {

@@ -14,6 +14,7 @@
 
 class TDitherState;
 class TNearestCache;
+class TPGFilter;
 
 // Library-wide default gamma of new pictures; the application replaces it.
 long double PGDefaultGamma();
@@ -131,6 +132,11 @@ public:
   void CopyRect(int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX, int32_t SrcY,
                 const TPixelGraphic& Src);
   void MapFrom(const TPixelGraphic& Src);
+
+  // Filter and frame (this graphic is the target; Source may be this graphic
+  // only for a colour-only filter, or for the frame)
+  void ApplyFilter(TPGFilter& Filter, const TPixelGraphic& Source);
+  void DrawFrame(bool Oval, int32_t FrameWidth, TRGB FrameColor, const TPixelGraphic& Source);
 
   // Colour mapping onto the palette
   virtual uint32_t NearestIndex(TRGB c);

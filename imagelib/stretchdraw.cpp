@@ -4,52 +4,21 @@
 // exactly the per-pixel sums because the column sum is divided per source row.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
+#include "ditherscope.h"
+#include "fixeddivider.h"
 #include "pixelgraphic.h"
 #include "resamplespan.h"
+#include "twotappass.h"
 
 namespace {
 
-// Truncating division by a fixed divisor; numerators below 2^31 go through a
-// multiply and shift that is exact for that range.
-class TDivider {
-public:
-  explicit TDivider(int64_t d) : FDivisor(d) {
-    if (d <= 0 || d >= (int64_t(1) << 31)) return;
-    int l = 0;
-    while ((int64_t(1) << l) < d) ++l;
-    FShift = 31 + l;
-    FMultiplier = uint64_t(((unsigned __int128)1 << FShift) / uint64_t(d)) + 1;
-    FFast = true;
-  }
-  int64_t operator()(int64_t n) const {
-    if (FFast && n >= 0 && n < (int64_t(1) << 31)) return int64_t((uint64_t(n) * FMultiplier) >> FShift);
-    return n / FDivisor;
-  }
-
-private:
-  int64_t FDivisor;
-  uint64_t FMultiplier = 0;
-  int FShift = 0;
-  bool FFast = false;
-};
-
-// Errors of the dithering state must not outlive the operation.
-class TDitherScope {
-public:
-  explicit TDitherScope(TPixelGraphic& target) : FTarget(target) {
-    if (target.Dither() && target.BitCountNum() < 3)
-      target.DitherStart();
-    else
-      target.DitherEnd();
-  }
-  ~TDitherScope() { FTarget.DitherEnd(); }
-  TDitherScope(const TDitherScope&) = delete;
-  TDitherScope& operator=(const TDitherScope&) = delete;
-
-private:
-  TPixelGraphic& FTarget;
+// Plain division for the rare sizes whose sums exceed the fixed divider's range.
+struct TPlainDivider {
+  int64_t Divisor;
+  int64_t operator()(int64_t n) const { return n / Divisor; }
 };
 
 // Source rows as blue, green, red bytes: 24-bit rows are used in place,
@@ -57,8 +26,10 @@ private:
 class TSourceRows {
 public:
   TSourceRows(const TPixelGraphic& src, std::vector<bool> used) : FSrc(src), FUsed(std::move(used)) {
-    if (src.BitCountNum() != 3) FBuffer.assign(size_t(src.GetWidth()) * 3, 0);
+    if (src.BitCountNum() != 3) FBuffer.assign(size_t(src.GetWidth()) * 3 + 8, 0);
   }
+  // Bytes from the start of a row that may be read, padding included.
+  size_t SafeBytes() const { return FSrc.BitCountNum() == 3 ? size_t(FSrc.Stride()) : FBuffer.size(); }
   const uint8_t* Row(int32_t y) {
     if (FSrc.BitCountNum() == 3) return FSrc.ScanLine(y);
     for (int32_t x = 0; x < FSrc.GetWidth(); ++x) {
@@ -78,15 +49,53 @@ private:
   std::vector<uint8_t> FBuffer;
 };
 
+// A column span with weights in the accumulator type of the run.
+template <typename TAcc>
+struct TTapSpan {
+  uint32_t First;  // byte offsets into the row
+  uint32_t Last;
+  TAcc WeightFirst;
+  TAcc WeightLast;
+  uint8_t Kind;
+};
+
 // The column pass: one source row filtered across into the destination
 // columns, each value already divided by the column divisor. The last two
 // rows are kept, which covers every reuse between neighbouring destination
 // rows in all methods.
+template <typename TAcc, typename TDiv>
 class TColumnPass {
 public:
-  TColumnPass(const std::vector<TColumnSpan>& spans, int64_t inner, int64_t divisor, TSourceRows& rows)
-      : FSpans(spans), FInner(inner), FDivide(divisor), FRows(rows) {
-    for (auto& slot : FSlots) slot.Values.assign(spans.size() * 3, 0);
+  TColumnPass(const std::vector<TColumnSpan>& spans, TAcc inner, TDiv divide, TSourceRows& rows)
+      : FInner(inner), FDivide(divide), FRows(rows) {
+    for (size_t k = 0; k < spans.size(); ++k) {
+      const TColumnSpan& s = spans[k];
+      if (!s.Valid) continue;
+      // A single tap carries the whole divisor; as a two-tap span its second weight is 0.
+      const bool single = s.Kind == 0;
+      FSpans.push_back({uint32_t(s.First) * 3, uint32_t(single ? s.First : s.Last) * 3, TAcc(s.WeightFirst),
+                        TAcc(single ? 0 : s.WeightLast), s.Kind});
+      FAllTwoTaps = FAllTwoTaps && s.Kind <= 1;
+      FOutput.push_back(uint32_t(k) * 3);
+    }
+    if constexpr (std::is_same_v<TDiv, TFixedDivider>) {
+      // The vector pass writes neighbouring pixels together, so every column must be valid.
+      if (FAllTwoTaps && FSpans.size() == spans.size()) {
+        bool fits = true;
+        for (const auto& s : FSpans) {
+          fits = fits && s.WeightFirst <= INT16_MAX && s.WeightLast <= INT16_MAX;
+          const int16_t f = int16_t(s.WeightFirst), l = int16_t(s.WeightLast);
+          FFirst.push_back(s.First);
+          FWeights.push_back({{f, l, f, l, f, l, 0, 0}});
+        }
+        if (!fits) {
+          FFirst.clear();
+          FWeights.clear();
+        }
+      }
+    }
+    // The vector pass stores 16 bytes at a time.
+    for (auto& slot : FSlots) slot.Values.assign(spans.size() * 3 + 16, 0);
   }
 
   const uint8_t* Row(int32_t y) {
@@ -109,41 +118,143 @@ private:
     std::vector<uint8_t> Values;
   };
 
-  void Fill(const uint8_t* src, uint8_t* out) const {
-    for (size_t k = 0; k < FSpans.size(); ++k, out += 3) {
-      const TColumnSpan& s = FSpans[k];
-      if (!s.Valid) continue;
-      const uint8_t* p = src + size_t(s.First) * 3;
+  void Fill(const uint8_t* src, uint8_t* values) const {
+    if (FAllTwoTaps) {
+      size_t done = 0;
+      if constexpr (std::is_same_v<TDiv, TFixedDivider>)
+        if (!FFirst.empty())
+          done = TwoTapColumnPass(src, FRows.SafeBytes(), FFirst.data(), FWeights.data(), FFirst.size(), values,
+                                  FDivide);
+      FillTwoTaps(src, values, done);
+      return;
+    }
+    for (size_t k = 0; k < FSpans.size(); ++k) {
+      const TTapSpan<TAcc>& s = FSpans[k];
+      uint8_t* out = values + FOutput[k];
+      const uint8_t* p = src + s.First;
       if (s.Kind == 0) {  // one tap always carries the whole divisor
         out[0] = p[0];
         out[1] = p[1];
         out[2] = p[2];
         continue;
       }
-      int64_t b = p[0] * s.WeightFirst, g = p[1] * s.WeightFirst, r = p[2] * s.WeightFirst;
-      for (int32_t c = s.First + 1; c < s.Last; ++c) {
-        p += 3;
+      const uint8_t* q = src + s.Last;
+      TAcc b = p[0] * s.WeightFirst + q[0] * s.WeightLast;
+      TAcc g = p[1] * s.WeightFirst + q[1] * s.WeightLast;
+      TAcc r = p[2] * s.WeightFirst + q[2] * s.WeightLast;
+      for (p += 3; p < q; p += 3) {
         b += p[0] * FInner;
         g += p[1] * FInner;
         r += p[2] * FInner;
       }
-      const uint8_t* q = src + size_t(s.Last) * 3;
-      b += q[0] * s.WeightLast;
-      g += q[1] * s.WeightLast;
-      r += q[2] * s.WeightLast;
       out[0] = uint8_t(FDivide(b));
       out[1] = uint8_t(FDivide(g));
       out[2] = uint8_t(FDivide(r));
     }
   }
 
-  const std::vector<TColumnSpan>& FSpans;
-  int64_t FInner;
-  TDivider FDivide;
+  // Halving and enlarging by interpolation use at most two neighbouring taps
+  // everywhere; a loop without the per-column branches is much faster there.
+  void FillTwoTaps(const uint8_t* src, uint8_t* values, size_t from) const {
+    const TTapSpan<TAcc>* s = FSpans.data();
+    const uint32_t* at = FOutput.data();
+    for (size_t k = from, n = FSpans.size(); k < n; ++k) {
+      const uint8_t* p = src + s[k].First;
+      const uint8_t* q = src + s[k].Last;
+      const TAcc wf = s[k].WeightFirst, wl = s[k].WeightLast;
+      uint8_t* out = values + at[k];
+      out[0] = uint8_t(FDivide(p[0] * wf + q[0] * wl));
+      out[1] = uint8_t(FDivide(p[1] * wf + q[1] * wl));
+      out[2] = uint8_t(FDivide(p[2] * wf + q[2] * wl));
+    }
+  }
+
+  std::vector<TTapSpan<TAcc>> FSpans;
+  bool FAllTwoTaps = true;
+  // Set when every column is a two-tap span whose weights fit the vector pass.
+  std::vector<uint32_t> FFirst;
+  std::vector<TTwoTapWeights> FWeights;
+  std::vector<uint32_t> FOutput;
+  TAcc FInner;
+  TDiv FDivide;
   TSourceRows& FRows;
   TSlot FSlots[2];
   uint64_t FClock = 0;
 };
+
+// Everything a run needs once the rectangles are clipped.
+struct TStretchJob {
+  TPixelGraphic& Target;
+  const TPixelGraphic& Src;
+  int32_t DstY, DstHeight, SrcY, SrcHeight;
+  int32_t FirstCol, FirstRow, LastRow;
+  TResampleMethod RowMethod;
+  const std::vector<TColumnSpan>& Columns;
+};
+
+void WriteRow(TPixelGraphic& target, int32_t y, int32_t firstCol, const std::vector<TColumnSpan>& columns,
+              bool allValid, const uint8_t* values) {
+  if (target.BitCountNum() == 3) {
+    uint8_t* out = target.ScanLine(y) + size_t(firstCol) * 3;
+    if (allValid) {
+      std::memcpy(out, values, columns.size() * 3);
+      return;
+    }
+    for (size_t k = 0; k < columns.size(); ++k)
+      if (columns[k].Valid) std::memcpy(out + k * 3, values + k * 3, 3);
+    return;
+  }
+  const bool forward = (y & 1) == 0;
+  for (size_t n = 0; n < columns.size(); ++n) {
+    const size_t k = forward ? n : columns.size() - 1 - n;
+    if (!columns[k].Valid) continue;
+    const uint8_t* v = values + k * 3;
+    const int32_t x = firstCol + int32_t(k);
+    if (target.Dithering())
+      target.WriteDitheredPixel(x, y, v[2], v[1], v[0]);
+    else
+      target.SetPixelColor(x, y, RGB(v[2], v[1], v[0]));
+  }
+}
+
+template <typename TAcc, typename TDiv>
+void RunRows(const TStretchJob& job, TColumnPass<TAcc, TDiv>& columnPass, const TDiv& divideRow) {
+  const size_t n = job.Columns.size() * 3;
+  std::vector<TAcc> totals(n);
+  std::vector<uint8_t> values(n);
+  const TAcc inner = TAcc(job.DstHeight);
+  TPixelGraphic& target = job.Target;
+  const bool allValid =
+      std::all_of(job.Columns.begin(), job.Columns.end(), [](const TColumnSpan& s) { return s.Valid; });
+  target.ProgressStart();
+  for (int32_t y = job.FirstRow; y <= job.LastRow; ++y) {
+    if (target.Dithering()) target.DitherRowStart();
+    const TColumnSpan rs =
+        ComputeSpan(job.RowMethod, int64_t(y) - job.DstY, job.SrcHeight, job.DstHeight, job.SrcY, job.Src.GetHeight());
+    if (!rs.Valid) continue;
+    const uint8_t* h0 = columnPass.Row(rs.First);
+    if (rs.Kind == 0) {  // one tap always carries the whole divisor
+      std::memcpy(values.data(), h0, n);
+    } else {
+      const TAcc wf = TAcc(rs.WeightFirst), wl = TAcc(rs.WeightLast);
+      if (rs.Kind == 1) {
+        const uint8_t* h1 = columnPass.Row(rs.Last);
+        for (size_t k = 0; k < n; ++k) values[k] = uint8_t(divideRow(h0[k] * wf + h1[k] * wl));
+      } else {
+        for (size_t k = 0; k < n; ++k) totals[k] = h0[k] * wf;
+        for (int32_t r = rs.First + 1; r < rs.Last; ++r) {
+          const uint8_t* h = columnPass.Row(r);
+          for (size_t k = 0; k < n; ++k) totals[k] += h[k] * inner;
+        }
+        const uint8_t* h1 = columnPass.Row(rs.Last);
+        for (size_t k = 0; k < n; ++k) values[k] = uint8_t(divideRow(totals[k] + h1[k] * wl));
+      }
+    }
+    WriteRow(target, y, job.FirstCol, job.Columns, allValid, values.data());
+    if (target.Progress(y - job.FirstRow, job.LastRow - job.FirstRow)) break;
+  }
+  target.ProgressEnd();
+}
 
 }  // namespace
 
@@ -167,6 +278,7 @@ void TPixelGraphic::StretchDraw(int32_t DstX, int32_t DstY, int32_t DstWidth, in
 
   const TResampleMethod colMethod = AxisMethod(FStretchMode, SrcWidth, DstWidth);
   const TResampleMethod rowMethod = AxisMethod(FStretchMode, SrcHeight, DstHeight);
+  const int64_t colDivisor = AxisDivisor(colMethod, SrcWidth, DstWidth);
   const int64_t rowDivisor = AxisDivisor(rowMethod, SrcHeight, DstHeight);
 
   std::vector<TColumnSpan> columns;
@@ -182,50 +294,15 @@ void TPixelGraphic::StretchDraw(int32_t DstX, int32_t DstY, int32_t DstWidth, in
     }
   }
   TSourceRows sourceRows(Src, std::move(usedColumns));
-  TColumnPass columnPass(columns, DstWidth, AxisDivisor(colMethod, SrcWidth, DstWidth), sourceRows);
-  const TDivider divideRow(rowDivisor);
-  std::vector<int64_t> totals(columns.size() * 3);
-  std::vector<uint8_t> values(columns.size() * 3);
-
-  ProgressStart();
-  for (int32_t y = firstRow; y <= lastRow; ++y) {
-    if (Dithering()) DitherRowStart();
-    const TColumnSpan rs = ComputeSpan(rowMethod, int64_t(y) - DstY, SrcHeight, DstHeight, SrcY, Src.FHeight);
-    if (!rs.Valid) continue;
-
-    if (rs.Kind == 0) {
-      std::memcpy(values.data(), columnPass.Row(rs.First), values.size());
-    } else {
-      const uint8_t* h = columnPass.Row(rs.First);
-      for (size_t k = 0; k < totals.size(); ++k) totals[k] = h[k] * rs.WeightFirst;
-      for (int32_t r = rs.First + 1; r < rs.Last; ++r) {
-        h = columnPass.Row(r);
-        for (size_t k = 0; k < totals.size(); ++k) totals[k] += h[k] * int64_t(DstHeight);
-      }
-      h = columnPass.Row(rs.Last);
-      for (size_t k = 0; k < totals.size(); ++k) values[k] = uint8_t(divideRow(totals[k] + h[k] * rs.WeightLast));
-    }
-
-    if (FBitCountNum == 3) {
-      uint8_t* out = ScanLine(y) + size_t(firstCol) * 3;
-      for (size_t k = 0; k < columns.size(); ++k)
-        if (columns[k].Valid) std::memcpy(out + k * 3, &values[k * 3], 3);
-    } else {
-      const bool forward = (y & 1) == 0;
-      for (size_t n = 0; n < columns.size(); ++n) {
-        const size_t k = forward ? n : columns.size() - 1 - n;
-        if (!columns[k].Valid) continue;
-        const uint8_t* v = &values[k * 3];
-        const int32_t x = firstCol + int32_t(k);
-        if (Dithering())
-          WriteDitheredPixel(x, y, v[2], v[1], v[0]);
-        else
-          SetPixelColor(x, y, RGB(v[2], v[1], v[0]));
-      }
-    }
-    if (Progress(y - firstRow, lastRow - firstRow)) break;
+  const TStretchJob job{*this, Src, DstY, DstHeight, SrcY, SrcHeight, firstCol, firstRow, lastRow, rowMethod, columns};
+  if (colDivisor <= TFixedDivider::MaxDivisor && rowDivisor <= TFixedDivider::MaxDivisor) {
+    TColumnPass<uint32_t, TFixedDivider> columnPass(columns, uint32_t(DstWidth), TFixedDivider(uint32_t(colDivisor)),
+                                                    sourceRows);
+    RunRows(job, columnPass, TFixedDivider(uint32_t(rowDivisor)));
+  } else {
+    TColumnPass<int64_t, TPlainDivider> columnPass(columns, DstWidth, TPlainDivider{colDivisor}, sourceRows);
+    RunRows(job, columnPass, TPlainDivider{rowDivisor});
   }
-  ProgressEnd();
   Changed();
 }
 
@@ -252,9 +329,11 @@ void TPixelGraphic::CopyRect(int32_t DstX, int32_t DstY, int32_t DstWidth, int32
       }
       if (Dithering()) DitherRowStart();
       const bool forward = (y & 1) == 0;
+      const uint8_t* srcRow = Src.FBitCountNum == 3 ? Src.ScanLine(int32_t(m)) : nullptr;
       for (int64_t n = 0; n <= largest - smallest; ++n) {
         const int32_t x = int32_t(forward ? smallest + n : largest - n);
-        const TRGB c = Src.GetPixelColor(int32_t(x + dx), int32_t(m));
+        const uint8_t* p = srcRow ? srcRow + (x + dx) * 3 : nullptr;
+        const TRGB c = p ? RGB(p[2], p[1], p[0]) : Src.GetPixelColor(int32_t(x + dx), int32_t(m));
         if (FBitCountNum == 3)
           SetPixel(x, y, c);
         else if (Dithering())

@@ -1,0 +1,26 @@
+#pragma once
+// Process-wide options that the format readers and writers consult. The
+// application loads and stores them under these names.
+
+#include <cstdint>
+
+extern long double ScreenGamma;
+extern bool GammaCorrectionOnRead;
+extern bool WriteGamma;
+// DCT methods 0..2 of the JPEG library.
+extern int32_t JPEGDecompMethod;
+extern int32_t JPEGCompMethod;
+extern int32_t JPEGCompQuality;  // 0..100
+extern bool JPEGCompProgressive;
+extern bool PXMWriteBinary;
+extern int32_t TIFFWriteCompression;
+extern int32_t TIFFWriteTrueColorPhotInterpret;
+extern int32_t TIFFWriteGrayScalePhotInterpret;
+extern int32_t TIFFWriteByteOrder;  // 0 "II", 1 "MM"
+extern int32_t TIFFWriteResolutionUnit;
+extern int32_t TIFFWriteXResolutionNumerator;
+extern int32_t TIFFWriteXResolutionDenominator;
+extern int32_t TIFFWriteYResolutionNumerator;
+extern int32_t TIFFWriteYResolutionDenominator;
+// 16-bit pixels: stretch each channel to reach 255 instead of stopping short.
+extern bool BitFieldsFullRange;

@@ -1,0 +1,412 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bmpformat.h"
+#include "fileformat.h"
+#include "formatoptions.h"
+#include "formatregistry.h"
+#include "langstr.h"
+#include "pgexceptions.h"
+#include "pixelgraphic.h"
+#include "stream.h"
+
+namespace {
+
+// Stand-ins for formats whose readers and writers are built elsewhere; they
+// carry only what the registry looks at.
+class TStubReader : public TFileFormatReader {
+public:
+  TStubReader(const char* extension, const char* description, bool hasSignature, int signatureByte = -1)
+      : TFileFormatReader("TStubReader", extension, description, hasSignature), FByte(signatureByte) {}
+  bool CheckSignature(const TFileHeader& Header) const override { return Header[0] == FByte; }
+
+private:
+  int FByte;
+};
+
+class TStubWriter : public TFileFormatWriter {
+public:
+  TStubWriter(const char* extension, const char* description, bool listed)
+      : TFileFormatWriter("TStubWriter", extension, description, listed, TColorResolutions(0xFF)) {}
+};
+
+// The full set of formats in registration order, for the filter strings.
+TFileFormatReaders AllReaders() {
+  TFileFormatReaders r;
+  const char* jpeg = "JPEG (JFIF compliant)";
+  const char* tiff = "Tagged Image File Format";
+  r.push_back(std::make_unique<TBMPFileFormatReader>());
+  r.push_back(std::make_unique<TDIBFileFormatReader>());
+  r.push_back(std::make_unique<TRLEFileFormatReader>());
+  r.push_back(std::make_unique<TStubReader>("jpg", jpeg, true, 0xFF));
+  r.push_back(std::make_unique<TStubReader>("jpeg", jpeg, true, 0xFF));
+  r.push_back(std::make_unique<TStubReader>("jif", jpeg, true, 0xFF));
+  r.push_back(std::make_unique<TStubReader>("png", "Portable Network Graphics", true, 0x89));
+  r.push_back(std::make_unique<TStubReader>("pcx", "Paintbrush", true, 0x0A));
+  r.push_back(std::make_unique<TStubReader>("pbm", "Portable Bitmap", true, 'P'));
+  r.push_back(std::make_unique<TStubReader>("pgm", "Portable Graymap", true, 'P'));
+  r.push_back(std::make_unique<TStubReader>("ppm", "Portable Pixelmap", true, 'P'));
+  r.push_back(std::make_unique<TStubReader>("tga", "Truevision Targa", false));
+  r.push_back(std::make_unique<TStubReader>("tif", tiff, true, 'I'));
+  r.push_back(std::make_unique<TStubReader>("tiff", tiff, true, 'I'));
+  return r;
+}
+
+TFileFormatWriters AllWriters() {
+  TFileFormatWriters w;
+  const char* jpeg = "JPEG (JFIF compliant)";
+  const char* tiff = "Tagged Image File Format";
+  w.push_back(std::make_unique<TBMPFileFormatWriter>());
+  w.push_back(std::make_unique<TDIBFileFormatWriter>());
+  w.push_back(std::make_unique<TStubWriter>("jpg", jpeg, true));
+  w.push_back(std::make_unique<TStubWriter>("jpeg", jpeg, false));
+  w.push_back(std::make_unique<TStubWriter>("jif", jpeg, false));
+  w.push_back(std::make_unique<TStubWriter>("png", "Portable Network Graphics", true));
+  w.push_back(std::make_unique<TStubWriter>("pbm", "Portable Bitmap", true));
+  w.push_back(std::make_unique<TStubWriter>("pgm", "Portable Graymap", true));
+  w.push_back(std::make_unique<TStubWriter>("ppm", "Portable Pixelmap", true));
+  w.push_back(std::make_unique<TStubWriter>("tga", "Truevision Targa", true));
+  w.push_back(std::make_unique<TStubWriter>("tif", tiff, true));
+  w.push_back(std::make_unique<TStubWriter>("tiff", tiff, false));
+  return w;
+}
+
+template <class List>
+std::string Extensions(const List& list) {
+  std::string s;
+  for (const auto& e : list) s += e->Extension() + " ";
+  return s;
+}
+
+void Fill(TMemoryStream& s, const std::vector<uint8_t>& bytes) {
+  s.WriteBuffer(bytes.data(), bytes.size());
+  s.SetPosition(0);
+}
+
+// A stream whose reading always fails.
+class TBrokenStream : public TMemoryStream {
+public:
+  size_t Read(void*, size_t) override { throw EStreamError("broken"); }
+};
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "quillet_fileformat_" + std::to_string(getpid()) + "_" + name;
+}
+
+TEST(Stream, MemoryStreamReadsWritesAndSeeks) {
+  TMemoryStream s;
+  s.WriteBuffer("abcdef", 6);
+  EXPECT_EQ(s.Size(), 6);
+  EXPECT_EQ(s.Position(), 6);
+  // Writing beyond the end leaves a zero-filled gap.
+  s.Seek(2, soCurrent);
+  s.WriteBuffer("z", 1);
+  EXPECT_EQ(s.Size(), 9);
+  EXPECT_EQ(std::memcmp(s.Memory(), "abcdef\0\0z", 9), 0);
+  EXPECT_EQ(s.Seek(-3, soEnd), 6);
+  char b[4] = {};
+  EXPECT_EQ(s.Read(b, 4), 3u);
+  s.SetPosition(1);
+  s.ReadBuffer(b, 2);
+  EXPECT_EQ(std::string(b, 2), "bc");
+  // A short read fails in the stream's own words and moves nothing more.
+  s.SetPosition(8);
+  try {
+    s.ReadBuffer(b, 2);
+    FAIL();
+  } catch (const EStreamError& e) {
+    EXPECT_STREQ(e.what(), "Unexpected end of file");
+  }
+  EXPECT_THROW(s.Seek(-1, soBeginning), EStreamError);
+}
+
+TEST(Stream, MyMemoryStreamStaysInsideForeignBlock) {
+  std::vector<uint8_t> block(8, 0xEE);
+  {
+    TMyMemoryStream s;
+    s.SetPointer(block.data(), 6);
+    EXPECT_EQ(s.Size(), 6);
+    s.WriteBuffer("1234", 4);
+    EXPECT_EQ(s.Write("5678", 4), 2u);
+    EXPECT_THROW(s.WriteBuffer("x", 1), EStreamError);
+    s.SetPosition(0);
+    uint8_t b[6];
+    s.ReadBuffer(b, 6);
+    EXPECT_EQ(std::memcmp(b, "123456", 6), 0);
+    s.Detach();
+    EXPECT_EQ(s.Size(), 0);
+  }
+  // Bytes outside the given size are untouched and the block outlives the stream.
+  EXPECT_EQ(block[6], 0xEE);
+  EXPECT_EQ(block[0], '1');
+}
+
+TEST(Stream, FileStreamRoundTrip) {
+  const std::string path = TempPath("stream.bin");
+  {
+    TFileStream s(path, fmCreate);
+    s.WriteBuffer("hello world", 11);
+    EXPECT_EQ(s.Size(), 11);
+    s.SetPosition(6);
+    char b[5];
+    s.ReadBuffer(b, 5);
+    EXPECT_EQ(std::string(b, 5), "world");
+    // Reading and writing alternate without positioning in between.
+    s.WriteBuffer("!", 1);
+    s.SetPosition(0);
+    s.WriteBuffer("J", 1);
+    s.ReadBuffer(b, 4);
+    EXPECT_EQ(std::string(b, 4), "ello");
+    EXPECT_EQ(s.Position(), 5);
+  }
+  {
+    TFileStream s(path, fmOpenRead);
+    EXPECT_EQ(s.Size(), 12);
+    char b[12];
+    s.ReadBuffer(b, 12);
+    EXPECT_EQ(std::string(b, 12), "Jello world!");
+    EXPECT_THROW(s.ReadBuffer(b, 1), EStreamError);
+    EXPECT_THROW(s.WriteBuffer("x", 1), EStreamError);
+  }
+  std::remove(path.c_str());
+  EXPECT_THROW({ TFileStream missing(path, fmOpenRead); }, EStreamError);
+}
+
+TEST(FileFormatRegistry, RegisteredEntries) {
+  SortFileFormats(FileFormatReaders());
+  SortFileFormats(FileFormatWriters());
+  EXPECT_EQ(Extensions(FileFormatReaders()), "bmp dib rle ");
+  EXPECT_EQ(Extensions(FileFormatWriters()), "bmp dib ");
+  for (const auto& r : FileFormatReaders()) {
+    EXPECT_TRUE(r->Listed());
+    EXPECT_TRUE(r->HasSignature());
+    EXPECT_EQ(r->Description(), "Bitmap");
+  }
+  EXPECT_EQ(FileFormatReaders()[2]->ClassName(), "TRLEFileFormatReader");
+  EXPECT_TRUE(FileFormatWriters()[0]->Listed());
+  EXPECT_FALSE(FileFormatWriters()[1]->Listed());
+  EXPECT_EQ(FileFormatWriters()[1]->ClassName(), "TDIBFileFormatWriter");
+  EXPECT_EQ(FileFormatWriters()[1]->CanWriteResolutions().Bits(), 0xFF);
+  EXPECT_EQ(SpareBMPWriter().Extension(), "bmp");
+  EXPECT_EQ(FindWriter("BMP"), FileFormatWriters()[0].get());
+  EXPECT_EQ(FindWriter("dib"), FileFormatWriters()[1].get());
+  EXPECT_EQ(FindWriter("gif"), nullptr);
+  EXPECT_EQ(FindWriter(".bmp"), nullptr);
+}
+
+TEST(FileFormatRegistry, SortsByLowerCasedExtensionOnlyWhenNeeded) {
+  TFileFormatReaders readers = AllReaders();
+  SortFileFormats(readers);
+  EXPECT_EQ(Extensions(readers), "bmp dib jif jpeg jpg pbm pcx pgm png ppm rle tga tif tiff ");
+  TFileFormatWriters writers = AllWriters();
+  SortFileFormats(writers);
+  EXPECT_EQ(Extensions(writers), "bmp dib jif jpeg jpg pbm pgm png ppm tga tif tiff ");
+
+  TFileFormatReaders mixed;
+  mixed.push_back(std::make_unique<TStubReader>("png", "", true));
+  mixed.push_back(std::make_unique<TStubReader>("TGA", "", false));
+  mixed.push_back(std::make_unique<TStubReader>("Bmp", "", true));
+  SortFileFormats(mixed);
+  EXPECT_EQ(Extensions(mixed), "Bmp png TGA ");
+}
+
+TEST(FileFormatRegistry, FindReaderBySignatureThenExtension) {
+  TFileFormatReaders readers = AllReaders();
+  const std::vector<uint8_t> bmp = {'B', 'M', 0, 0, 0, 0};
+  const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0};
+  const std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0};
+  const std::vector<uint8_t> tgaWithId = {10, 0, 2, 0, 0, 0};
+
+  const auto find = [&](const std::vector<uint8_t>& bytes, const std::string& ext) -> std::string {
+    TMemoryStream s;
+    Fill(s, bytes);
+    TFileFormatReader* r = FindReader(s, ext, readers);
+    return r ? r->Extension() : "none";
+  };
+  // Content wins over the name.
+  EXPECT_EQ(find(jpeg, "bmp"), "jif");
+  EXPECT_EQ(find(bmp, "tga"), "bmp");
+  EXPECT_EQ(find(bmp, ""), "bmp");
+  // The extension only finds readers without a signature, in any case and with a dot.
+  EXPECT_EQ(find(tga, "tga"), "tga");
+  EXPECT_EQ(find(tga, "TGA"), "tga");
+  EXPECT_EQ(find(tga, ".TgA"), "tga");
+  EXPECT_EQ(find(tga, "..tga"), "none");
+  EXPECT_EQ(find(tga, "dat"), "none");
+  EXPECT_EQ(find(tga, ""), "none");
+  EXPECT_EQ(find(tga, "bmp"), "none");
+  // A TGA whose identification length is 10 looks like PCX.
+  EXPECT_EQ(find(tgaWithId, "tga"), "pcx");
+  // Short and empty streams are padded with zeros.
+  EXPECT_EQ(find({'B'}, "bmp"), "none");
+  EXPECT_EQ(find({}, "tga"), "tga");
+
+  // The header is taken at the current position, which is kept.
+  TMemoryStream s;
+  Fill(s, {1, 2, 3, 'B', 'M', 9});
+  s.SetPosition(3);
+  EXPECT_EQ(FindReader(s, "", readers)->Extension(), "bmp");
+  EXPECT_EQ(s.Position(), 3);
+
+  TBrokenStream broken;
+  broken.WriteBuffer("BM", 2);
+  broken.SetPosition(1);
+  EXPECT_EQ(FindReader(broken, "tga", readers), nullptr);
+  EXPECT_EQ(broken.Position(), 1);
+
+  // The registered lists find BMP content by any name.
+  TMemoryStream registered;
+  Fill(registered, bmp);
+  EXPECT_EQ(FindReader(registered, "TGA"), FileFormatReaders()[0].get());
+}
+
+TEST(FileFormatRegistry, FilterStrings) {
+  TFileFormatReaders readers = AllReaders();
+  TFileFormatWriters writers = AllWriters();
+  EXPECT_EQ(GetOpenFilter(readers),
+            "Image files|*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; *.tga; "
+            "*.tif; *.tiff|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|JIF - JPEG (JFIF compliant)|*.jif|"
+            "JPEG - JPEG (JFIF compliant)|*.jpeg|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
+            "PCX - Paintbrush|*.pcx|PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|"
+            "PPM - Portable Pixelmap|*.ppm|RLE - Bitmap|*.rle|TGA - Truevision Targa|*.tga|"
+            "TIF - Tagged Image File Format|*.tif|TIFF - Tagged Image File Format|*.tiff|All files|*.*");
+  EXPECT_EQ(GetSaveFilter(writers),
+            "BMP - Bitmap|*.bmp|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
+            "PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|PPM - Portable Pixelmap|*.ppm|"
+            "TGA - Truevision Targa|*.tga|TIF - Tagged Image File Format|*.tif|");
+  EXPECT_EQ(GetOpenFilter(),
+            "Image files|*.bmp; *.dib; *.rle|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|RLE - Bitmap|*.rle|"
+            "All files|*.*");
+  EXPECT_EQ(GetSaveFilter(), "BMP - Bitmap|*.bmp|");
+
+  TFileFormatReaders noReaders;
+  TFileFormatWriters noWriters;
+  EXPECT_EQ(GetOpenFilter(noReaders), "All files|*.*");
+  EXPECT_EQ(GetSaveFilter(noWriters), "");
+
+  SetPGLanguage(1);
+  const std::string german = GetOpenFilter();
+  SetPGLanguage(0);
+  EXPECT_EQ(german.substr(0, 14), "Grafikdateien|");
+  EXPECT_EQ(german.substr(german.size() - 16), "Alle Dateien|*.*");
+
+  // Filter indexes count listed entries; the open filter starts with all image files.
+  EXPECT_EQ(OpenFilterExtension(1, readers), "");
+  EXPECT_EQ(OpenFilterExtension(2, readers), "bmp");
+  EXPECT_EQ(OpenFilterExtension(15, readers), "tiff");
+  EXPECT_EQ(OpenFilterExtension(16, readers), "");
+  EXPECT_EQ(SaveFilterExtension(1, writers), "bmp");
+  EXPECT_EQ(SaveFilterExtension(2, writers), "jpg");
+  EXPECT_EQ(SaveFilterExtension(8, writers), "tif");
+  EXPECT_EQ(SaveFilterExtension(9, writers), "");
+  EXPECT_EQ(SaveFilterExtension(0, writers), "");
+  EXPECT_EQ(SaveFilterIndex("jpg", writers), 2);
+  EXPECT_EQ(SaveFilterIndex("TIF", writers), 8);
+  EXPECT_EQ(SaveFilterIndex("jpeg", writers), 0);
+  EXPECT_EQ(SaveFilterIndex("gif", writers), 0);
+}
+
+TEST(FileFormatRegistry, ColorResolutions) {
+  EXPECT_EQ((TColorResolutions{crGray256, crTrueColor}.Bits()), 0xA0);
+  EXPECT_EQ((TColorResolutions{crBlackWhite, crGray16, crSys16, cr16Colors, crGray256, cr256Colors, crTrueColor}
+                 .Bits()),
+            0xFD);
+  EXPECT_FALSE(TColorResolutions(0xFD).Contains(cr2Colors));
+  EXPECT_TRUE(TColorResolutions().Empty());
+  EXPECT_EQ(ColorResolutionName(crTrueColor), "16.7 million colors");
+  EXPECT_EQ(ColorResolutionName(crBlackWhite), "black and white");
+
+  struct {
+    uint8_t code;
+    TPaletteIdent ident;
+    TColorResolution expected;
+  } const cases[] = {
+      {0, pBlackWhite, crBlackWhite}, {0, pUnknown, cr2Colors},   {1, pSys16, crSys16},
+      {1, pGray16, crGray16},         {1, pGray4, cr16Colors},    {2, pGray256, crGray256},
+      {2, pSpecial216, cr256Colors},  {3, pTrueColor, crTrueColor},
+  };
+  for (const auto& c : cases) {
+    TPixelGraphic g;
+    g.SetSize(2, 2, c.code);
+    if (c.ident == pUnknown) {
+      g.SetPaletteCount(2);
+      g.SetPaletteEntries(0, RGB(10, 20, 30));
+    } else if (c.code != 3) {
+      g.SetPaletteIdent(c.ident);
+    }
+    g.IdentifyPalette();
+    EXPECT_EQ(CurrentColorResolution(g), c.expected) << int(c.code) << " " << int(c.ident);
+  }
+}
+
+TEST(FileFormatRegistry, FormatOptionDefaults) {
+  EXPECT_EQ(ScreenGamma, 1.8L);
+  EXPECT_TRUE(GammaCorrectionOnRead);
+  EXPECT_TRUE(WriteGamma);
+  EXPECT_EQ(JPEGDecompMethod, 0);
+  EXPECT_EQ(JPEGCompMethod, 2);
+  EXPECT_EQ(JPEGCompQuality, 80);
+  EXPECT_FALSE(JPEGCompProgressive);
+  EXPECT_FALSE(PXMWriteBinary);
+  EXPECT_EQ(TIFFWriteCompression, 1);
+  EXPECT_EQ(TIFFWriteTrueColorPhotInterpret, 0);
+  EXPECT_EQ(TIFFWriteGrayScalePhotInterpret, 0);
+  EXPECT_EQ(TIFFWriteByteOrder, 0);
+  EXPECT_EQ(TIFFWriteResolutionUnit, 1);
+  EXPECT_EQ(TIFFWriteXResolutionNumerator, 300);
+  EXPECT_EQ(TIFFWriteXResolutionDenominator, 1);
+  EXPECT_EQ(TIFFWriteYResolutionNumerator, 300);
+  EXPECT_EQ(TIFFWriteYResolutionDenominator, 1);
+  EXPECT_TRUE(BitFieldsFullRange);
+}
+
+TEST(FileFormatRegistry, GetFileFormatInfo) {
+  TPixelGraphic g;
+  g.SetSize(5, 3, 2);
+  g.SetPaletteIdent(pGray256);
+  const std::string path = TempPath("info.PIC");
+  {
+    TFileStream s(path, fmCreate);
+    SpareBMPWriter().Write(s, g);
+  }
+  TFileFormatInfo info;
+  ASSERT_TRUE(GetFileFormatInfo(path, 0, info));
+  EXPECT_EQ(info.FormatDescription, "Bitmap");
+  EXPECT_EQ(info.SubFormat, "Windows, RGB");
+  EXPECT_EQ(info.ImageCount, 1);
+  EXPECT_EQ(info.Width, 5);
+  EXPECT_EQ(info.Height, 3);
+  EXPECT_EQ(info.BitCount, 8);
+  EXPECT_EQ(info.ColorCount, "256");
+  EXPECT_EQ(info.Details, "");
+
+  EXPECT_FALSE(GetFileFormatInfo(path, 1, info));
+  EXPECT_FALSE(GetFileFormatInfo(path + ".missing", 0, info));
+  EXPECT_FALSE(GetFileFormatInfo(::testing::TempDir() + "/", 0, info));
+
+  // Unrecognised content: the outputs are cleared.
+  {
+    TFileStream s(path, fmCreate);
+    s.WriteBuffer("GIF89a", 6);
+  }
+  info.Width = 7;
+  EXPECT_FALSE(GetFileFormatInfo(path, 0, info));
+  EXPECT_EQ(info.Width, 0);
+  EXPECT_EQ(info.ImageCount, 0);
+  EXPECT_EQ(info.FormatDescription, "");
+  std::remove(path.c_str());
+
+  EXPECT_EQ(FileNameExtension("dir/Picture.BMP"), "bmp");
+  EXPECT_EQ(FileNameExtension("dir.d/picture"), "");
+  EXPECT_EQ(FileNameExtension("C:\\a.b\\c"), "");
+  EXPECT_EQ(FileNameExtension("a.tar.gz"), "gz");
+  EXPECT_EQ(FileNameExtension("name."), "");
+}
+
+}  // namespace
