@@ -210,7 +210,6 @@ void LoadSettings(const TSettingsStore& store, int screenBits) {
   ScreenBitCountNum = ScreenDepthCode(screenBits);
   SetApplicationDefaults();
   if (const std::unique_ptr<TSettingsKey> key = store.OpenKey(SettingsKeyPath)) ReadStoredValues(*key);
-  SetPGDefaultGamma(ScreenGamma);
 }
 
 void SaveSettings(const TSettingsStore& store) {
@@ -247,7 +246,7 @@ void SaveSettings(const TSettingsStore& store) {
   integer("TIFFWriteXResolutionDenominator", TIFFWriteXResolutionDenominator);
   integer("TIFFWriteYResolutionNumerator", TIFFWriteYResolutionNumerator);
   integer("TIFFWriteYResolutionDenominator", TIFFWriteYResolutionDenominator);
-  real("ScreenGamma", PGDefaultGamma());
+  real("ScreenGamma", ScreenGamma);
   boolean("FastUnknownPalette", FastUnknownPalette);
   boolean("SaveSuggestSourceFileName", SaveSuggestSourceFileName);
   boolean("SaveSuggestSourceDirectory", SaveSuggestSourceDirectory);

@@ -1,6 +1,5 @@
 #include "settingsstore.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 

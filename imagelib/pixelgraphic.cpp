@@ -9,8 +9,6 @@
 #include "pgexceptions.h"
 
 namespace {
-// Set once by the application at start, before any thread runs.
-long double defaultGamma = 1.8L;
 
 void PutLE16(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v);
@@ -22,8 +20,8 @@ void PutLE32(uint8_t* p, uint32_t v) {
 }
 }  // namespace
 
-long double PGDefaultGamma() { return defaultGamma; }
-void SetPGDefaultGamma(long double gamma) { defaultGamma = gamma; }
+// Set by the application at start, before any thread runs.
+long double ScreenGamma = 1.8L;
 
 uint8_t BitCountToNum(int bitCount) {
   switch (bitCount) {
@@ -47,7 +45,7 @@ int PaletteCapacity(uint8_t bitCountNum) {
   return capacity[bitCountNum];
 }
 
-TPixelGraphic::TPixelGraphic() : FGamma(PGDefaultGamma()) { PGLibraryStart(); }
+TPixelGraphic::TPixelGraphic() : FGamma(ScreenGamma) { PGLibraryStart(); }
 
 TPixelGraphic::~TPixelGraphic() = default;
 

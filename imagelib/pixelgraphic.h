@@ -16,9 +16,9 @@ class TDitherState;
 class TNearestCache;
 class TPGFilter;
 
-// Library-wide default gamma of new pictures; the application replaces it.
-long double PGDefaultGamma();
-void SetPGDefaultGamma(long double gamma);
+// Library-wide default gamma: new and loaded pictures start with it; the
+// application replaces it with its setting.
+extern long double ScreenGamma;
 
 // Bits per pixel (1, 4, 8, 24) to bit count code (0..3); raises
 // EPGInvalidBitCountNum for anything else.

@@ -368,14 +368,6 @@ TEST(BMPFormat, PaletteLengthFollowsColorsUsed) {
   EXPECT_EQ(g.GetPixel(0, 0), 15u);
   EXPECT_EQ(g.GetPixel(1, 0), 3u);
 
-  f.BitCount = 1;
-  f.ColorsUsed = 3;
-  f.Extra = GrayPalette(3);
-  f.Pixels = {0x40, 0, 0, 0};
-  ReadBMP(f.Build(), g);
-  EXPECT_EQ(g.PaletteCount(), 2);
-  EXPECT_EQ(g.GetPixel(1, 0), 1u);
-
   // A palette in a true-colour file is skipped.
   TBMPFile t;
   t.ColorsUsed = 2;
@@ -652,7 +644,9 @@ Bytes WithInfoHeaderAndMasks(const Bytes& v5) {
 }
 
 TEST(BMPFormat, ReadsWhatImageMagickWrites) {
-  if (Shell("convert -version").find("ImageMagick") == std::string::npos)
+  // ImageMagick's own program, not whatever else answers to the name first.
+  const std::string convert = access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert " : "convert ";
+  if (Shell(convert + "-version").find("ImageMagick") == std::string::npos)
     GTEST_SKIP() << "ImageMagick's convert is not installed";
   const std::string dir = ::testing::TempDir() + "quillet_bmp_" + std::to_string(getpid()) + "/";
   ASSERT_EQ(Shell("mkdir -p " + dir), "");
@@ -661,7 +655,7 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
     ~TRemoveDir() { Shell("rm -rf " + dir); }
   } const removeDir{dir};
   const std::string source = dir + "source.png";
-  ASSERT_EQ(Shell("convert -size 13x7 -seed 4 plasma:fractal " + source), "");
+  ASSERT_EQ(Shell(convert + "-size 13x7 -seed 4 plasma:fractal " + source), "");
 
   struct {
     const char* name;
@@ -685,8 +679,8 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
     SCOPED_TRACE(v.name);
     const std::string bmp = dir + v.name + ".bmp";
     const std::string ppm = dir + v.name + ".ppm";
-    ASSERT_EQ(Shell("convert " + source + " " + v.options + bmp), "");
-    ASSERT_EQ(Shell("convert " + bmp + " -depth 8 ppm:" + ppm), "");
+    ASSERT_EQ(Shell(convert + source + " " + v.options + bmp), "");
+    ASSERT_EQ(Shell(convert + bmp + " -depth 8 ppm:" + ppm), "");
     Bytes file = FileBytes(bmp);
     ASSERT_GT(file.size(), 30u);
     ASSERT_EQ(Get32(file.data() + 14), v.headerSize);

@@ -1,6 +1,5 @@
 #include "formatoptions.h"
 
-long double ScreenGamma = 1.8L;
 bool GammaCorrectionOnRead = true;
 bool WriteGamma = true;
 int32_t JPEGDecompMethod = 0;

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-extern long double ScreenGamma;
+#include "pixelgraphic.h"  // ScreenGamma, the default gamma of loaded pictures
+
 extern bool GammaCorrectionOnRead;
 extern bool WriteGamma;
 // DCT methods 0..2 of the JPEG library.

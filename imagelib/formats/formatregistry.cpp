@@ -6,8 +6,14 @@
 #include <mutex>
 
 #include "bmpformat.h"
+#include "jpegformat.h"
 #include "langstr.h"
+#include "pcxformat.h"
+#include "pngformat.h"
+#include "pxmformat.h"
 #include "stream.h"
+#include "tgaformat.h"
+#include "tiffformat.h"
 
 namespace {
 
@@ -19,6 +25,12 @@ struct TFileFormatRegistry {
   TFileFormatRegistry() {
     // One line per format, in the order its entries are to be listed.
     RegisterBMPFileFormats(Readers, Writers);
+    RegisterJPEGFileFormats(Readers, Writers);
+    RegisterPNGFileFormats(Readers, Writers);
+    RegisterPCXFileFormats(Readers, Writers);
+    RegisterPxMFileFormats(Readers, Writers);
+    RegisterTGAFileFormats(Readers, Writers);
+    RegisterTIFFFileFormats(Readers, Writers);
   }
 };
 

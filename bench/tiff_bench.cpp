@@ -1,0 +1,86 @@
+// Writing and reading a 24-bit TIFF of 3000 x 2000 pixels, uncompressed and
+// with PackBits, through files.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "formatoptions.h"
+#include "pixelgraphic.h"
+#include "stream.h"
+#include "tiffformat.h"
+
+namespace {
+
+constexpr int32_t Width = 3000;
+constexpr int32_t Height = 2000;
+
+// Smooth gradients with a little noise, as in a photograph, and flat bands
+// that PackBits shortens.
+TPixelGraphic& Picture() {
+  static TPixelGraphic g;
+  if (!g.GetEmpty()) return g;
+  g.SetSize(Width, Height, 3);
+  std::mt19937 random(1);
+  for (int32_t y = 0; y < Height; ++y) {
+    uint8_t* row = g.ScanLine(y);
+    const bool flat = (y / 100) % 4 == 0;
+    for (int32_t x = 0; x < Width; ++x) {
+      const int noise = flat ? 0 : int(random() % 5);
+      row[3 * x] = uint8_t(flat ? 200 : x / 12 + noise);
+      row[3 * x + 1] = uint8_t(flat ? 200 : y / 8 + noise);
+      row[3 * x + 2] = uint8_t(flat ? 30 : (x + y) / 20 + noise);
+    }
+  }
+  return g;
+}
+
+std::string FilePath(int32_t compression) {
+  return "/tmp/quillet_tiff_bench_" + std::to_string(getpid()) + "_" + std::to_string(compression) + ".tif";
+}
+
+void WriteFile(int32_t compression) {
+  TIFFWriteCompression = compression;
+  TFileStream s(FilePath(compression), fmCreate);
+  TTIFFileFormatWriter().Write(s, Picture());
+  TIFFWriteCompression = 1;
+}
+
+void BM_WriteTIFF(benchmark::State& state) {
+  const int32_t compression = int32_t(state.range(0));
+  for (auto _ : state) WriteFile(compression);
+  TFileStream s(FilePath(compression), fmOpenRead);
+  state.counters["file MB"] = double(s.Size()) / 1e6;
+  state.SetBytesProcessed(state.iterations() * Picture().ImageSize());
+}
+
+void BM_ReadTIFF(benchmark::State& state) {
+  const int32_t compression = int32_t(state.range(0));
+  WriteFile(compression);
+  for (auto _ : state) {
+    TPixelGraphic g;
+    TFileStream s(FilePath(compression), fmOpenRead);
+    TTIFFileFormatReader().Read(s, g, 0);
+    benchmark::DoNotOptimize(g.Bits());
+  }
+  state.SetBytesProcessed(state.iterations() * Picture().ImageSize());
+}
+
+BENCHMARK(BM_WriteTIFF)->Arg(1)->Arg(32773)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadTIFF)->Arg(1)->Arg(32773)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Picture();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::remove(FilePath(1).c_str());
+  std::remove(FilePath(32773).c_str());
+  return 0;
+}

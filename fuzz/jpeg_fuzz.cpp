@@ -1,0 +1,43 @@
+// Feeds arbitrary bytes to the JPEG reader: it may refuse them with a library
+// error, but it must not crash, hang, read outside its buffers or fail otherwise.
+#include <cstddef>
+#include <cstdint>
+
+#include "formatoptions.h"
+#include "jpegformat.h"
+#include "pgexceptions.h"
+#include "pixelgraphic.h"
+#include "stream.h"
+
+namespace {
+// A few bytes of JPEG may describe a picture of gigabytes, which the reader
+// rightly takes on; fuzzing has no memory for that.
+constexpr int64_t FuzzPixelLimit = int64_t(1) << 22;
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TMyMemoryStream stream;
+  // The stream only reads, so the input block stays unchanged.
+  stream.SetPointer(const_cast<uint8_t*>(data), size);
+  // The last byte chooses the warning action and the decoding method.
+  const uint8_t last = size > 0 ? data[size - 1] : 0;
+  JPEGDecompMethod = (last >> 2) % 3;
+  TJPGFileFormatReader reader;
+  TFileFormatInfo info;
+  try {
+    reader.ReadInfo(stream, 0, info);
+  } catch (const EPixelGraphic&) {
+  }
+  stream.SetPosition(0);
+  if (int64_t(info.Width) * info.Height <= FuzzPixelLimit) {
+    try {
+      TPixelGraphic graphic;
+      graphic.SetReadWarningAction(TPGWarningAction(last & 3));
+      graphic.SetFastLoad((last >> 4) & 1);
+      reader.Read(stream, graphic, 0);
+    } catch (const EPixelGraphic&) {
+    }
+  }
+  stream.Detach();
+  return 0;
+}

@@ -1,0 +1,161 @@
+#include "jpegformat.h"
+
+#include <algorithm>
+#include <string>
+
+#include "formatoptions.h"
+#include "jpegsession.h"
+#include "langstr.h"
+#include "pgexceptions.h"
+#include "pixelgraphic.h"
+#include "progressevents.h"
+#include "stream.h"
+
+namespace {
+
+constexpr const char* JPEGDescription = "JPEG (JFIF compliant)";
+
+[[noreturn]] void RaiseJPGError(const std::string& text) { throw EPGJPGFileFormatReaderWriter("JPG: " + text); }
+
+// The options hold the library's own numbering: 0 slow integer, 1 fast
+// integer, 2 floating point.
+J_DCT_METHOD DCTMethod(int32_t option) { return J_DCT_METHOD(std::clamp<int32_t>(option, JDCT_ISLOW, JDCT_FLOAT)); }
+
+std::string ColorSpaceName(J_COLOR_SPACE space) {
+  switch (space) {
+    case JCS_UNKNOWN: return "unknown";
+    case JCS_GRAYSCALE: return "GrayScale";
+    case JCS_RGB: return "RGB";
+    case JCS_YCbCr: return "YCbCr";
+    case JCS_CMYK: return "CMYK";
+    case JCS_YCCK: return "YCbCrK";
+    default: return std::string();
+  }
+}
+
+std::string ColorCountText(int components) {
+  switch (components) {
+    case 1: return "256";
+    case 2: return "64K";
+    case 3: return "16.7M";
+    case 4: return "4294.9M";
+    default: return "?";
+  }
+}
+
+}  // namespace
+
+TJPGFileFormatReader::TJPGFileFormatReader(const char* ClassName, const char* Extension)
+    : TFileFormatReader(ClassName, Extension, JPEGDescription, true) {}
+
+bool TJPGFileFormatReader::CheckSignature(const TFileHeader& Header) const {
+  return Header[0] == 0xFF && Header[1] == 0xD8;
+}
+
+void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {
+  if (Index != 0) RaiseJPGError(LangStr1(7, "Index"));
+  Graphic.SetGamma(ScreenGamma);
+  TJPEGSession session(Stream, Graphic.ReadWarningAction());
+  TJPEGDecompressor jpeg(session);
+  jpeg_decompress_struct* info = &jpeg.Info;
+  const J_DCT_METHOD method = Graphic.FastLoad() ? JDCT_IFAST : DCTMethod(JPEGDecompMethod);
+  session.Call([&] {
+    jpeg_read_header(info, TRUE);
+    info->scale_num = 1;
+    info->scale_denom = 1;
+    info->dct_method = method;
+    info->quantize_colors = FALSE;
+    info->two_pass_quantize = FALSE;
+    info->dither_mode = JDITHER_NONE;
+    // Colour rows land in the buffer's blue-green-red order.
+    if (info->out_color_space == JCS_RGB) info->out_color_space = JCS_EXT_BGR;
+    jpeg_calc_output_dimensions(info);
+  });
+
+  // Sized before decompression starts, so that a picture the graphic cannot
+  // hold is refused before the library sets aside buffers for it.
+  uint8_t code = 3;
+  switch (info->output_components) {
+    case 1: code = 2; break;
+    case 3: break;
+    default: RaiseJPGError(LangStr(30));
+  }
+  Graphic.SetSize(int32_t(info->output_width), int32_t(info->output_height), code);
+  if (code == 2) Graphic.SetPaletteIdent(pGray256);
+  session.Call([&] { jpeg_start_decompress(info); });
+
+  RaiseProgressStart(Graphic, this);
+  try {
+    bool aborted = false;
+    while (!aborted && info->output_scanline < info->output_height) {
+      JSAMPROW row = Graphic.ScanLine(int32_t(info->output_scanline));
+      session.Call([&] { jpeg_read_scanlines(info, &row, 1); });
+      aborted = RaiseProgress(Graphic, this, int(info->output_scanline), int(info->output_height));
+    }
+  } catch (...) {
+    RaiseProgressEnd(Graphic, this);
+    throw;
+  }
+  RaiseProgressEnd(Graphic, this);
+  // After an abort the library refuses to finish: too few scanlines.
+  session.Call([&] { jpeg_finish_decompress(info); });
+}
+
+void TJPGFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {
+  if (Index != 0) RaiseJPGError(LangStr1(20, "Index"));
+  TFileFormatReader::ReadInfo(Stream, Index, Info);
+  TJPEGSession session(Stream, pgwaRaise);
+  TJPEGDecompressor jpeg(session);
+  jpeg_decompress_struct* info = &jpeg.Info;
+  session.Call([&] { jpeg_read_header(info, TRUE); });
+  Info.Width = int32_t(info->image_width);
+  Info.Height = int32_t(info->image_height);
+  Info.BitCount = 8 * info->num_components;
+  Info.SubFormat = ColorSpaceName(info->jpeg_color_space);
+  if (info->progressive_mode) Info.SubFormat += ", Progressive";
+  if (info->saw_Adobe_marker) Info.SubFormat = "Adope, " + Info.SubFormat;
+  if (info->saw_JFIF_marker) Info.SubFormat = "JFIF, " + Info.SubFormat;
+  Info.ColorCount = ColorCountText(info->num_components);
+}
+
+TJPGFileFormatWriter::TJPGFileFormatWriter(const char* ClassName, const char* Extension, bool Listed)
+    : TFileFormatWriter(ClassName, Extension, JPEGDescription, Listed, TColorResolutions{crGray256, crTrueColor}) {}
+
+void TJPGFileFormatWriter::Write(TStream& Stream, TPixelGraphic& Graphic) {
+  TJPEGSession session(Stream, Graphic.ReadWarningAction());
+  TJPEGCompressor jpeg(session);
+  jpeg_compress_struct* info = &jpeg.Info;
+  Graphic.IdentifyPalette();
+  const bool gray = Graphic.BitCountNum() == 2 && Graphic.PaletteIdent() == pGray256;
+  if (!gray && Graphic.BitCountNum() != 3) RaiseJPGError(LangStr1(20, "BitCount"));
+  info->image_width = JDIMENSION(Graphic.GetWidth());
+  info->image_height = JDIMENSION(Graphic.GetHeight());
+  info->input_components = gray ? 1 : 3;
+  info->in_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_BGR;
+  const J_DCT_METHOD method = DCTMethod(JPEGCompMethod);
+  session.Call([&] {
+    jpeg_set_defaults(info);
+    if (JPEGCompProgressive) jpeg_simple_progression(info);
+    jpeg_set_quality(info, JPEGCompQuality, TRUE);
+    info->dct_method = method;
+    jpeg_start_compress(info, TRUE);
+  });
+
+  RaiseProgressStart(Graphic, this);
+  while (info->next_scanline < info->image_height) {
+    JSAMPROW row = Graphic.ScanLine(int32_t(info->next_scanline));
+    session.Call([&] { jpeg_write_scanlines(info, &row, 1); });
+    RaiseProgress(Graphic, this, int(info->next_scanline), int(info->image_height));
+  }
+  RaiseProgressEnd(Graphic, this);
+  session.Call([&] { jpeg_finish_compress(info); });
+}
+
+void RegisterJPEGFileFormats(TFileFormatReaders& Readers, TFileFormatWriters& Writers) {
+  Readers.push_back(std::make_unique<TJPGFileFormatReader>());
+  Readers.push_back(std::make_unique<TJPEGFileFormatReader>());
+  Readers.push_back(std::make_unique<TJIFFileFormatReader>());
+  Writers.push_back(std::make_unique<TJPGFileFormatWriter>());
+  Writers.push_back(std::make_unique<TJPEGFileFormatWriter>());
+  Writers.push_back(std::make_unique<TJIFFileFormatWriter>());
+}

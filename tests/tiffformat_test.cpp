@@ -1,0 +1,704 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formatoptions.h"
+#include "formatregistry.h"
+#include "langstr.h"
+#include "pgexceptions.h"
+#include "pglibrary.h"
+#include "pixelgraphic.h"
+#include "stream.h"
+#include "tiffformat.h"
+#include "tiffpackbits.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Builds TIFF files entry by entry: header, data blocks, then the IFD with
+// the values that do not fit into their entries.
+struct TTIFFBuilder {
+  struct TEntry {
+    uint16_t Tag, Type;
+    std::vector<uint32_t> Values;
+  };
+  bool Big = false;
+  Bytes Data;
+  std::vector<TEntry> Entries;
+  uint32_t NextIFD = 0;
+
+  uint32_t AddData(const Bytes& b) {
+    Data.insert(Data.end(), b.begin(), b.end());
+    return uint32_t(8 + Data.size() - b.size());
+  }
+  TTIFFBuilder& Set(uint16_t tag, uint16_t type, std::vector<uint32_t> values) {
+    Entries.push_back({tag, type, std::move(values)});
+    return *this;
+  }
+  TTIFFBuilder& Drop(uint16_t tag) {
+    std::erase_if(Entries, [&](const TEntry& e) { return e.Tag == tag; });
+    return *this;
+  }
+  void Put(Bytes& b, size_t at, uint32_t v, int size) const {
+    for (int i = 0; i < size; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * (Big ? size - 1 - i : i)));
+  }
+  Bytes Build() const {
+    Bytes b(8 + Data.size());
+    b[0] = b[1] = Big ? 'M' : 'I';
+    Put(b, 2, 42, 2);
+    std::copy(Data.begin(), Data.end(), b.begin() + 8);
+    if (b.size() & 1) b.push_back(0);
+    const size_t ifd = b.size();
+    Put(b, 4, uint32_t(ifd), 4);
+    b.resize(ifd + 6 + 12 * Entries.size());
+    Put(b, ifd, uint32_t(Entries.size()), 2);
+    Put(b, b.size() - 4, NextIFD, 4);
+    for (size_t i = 0; i < Entries.size(); ++i) {
+      const TEntry& e = Entries[i];
+      const size_t at = ifd + 2 + 12 * i;
+      const int size = e.Type == 1 ? 1 : e.Type == 3 ? 2 : 4;
+      Put(b, at, e.Tag, 2);
+      Put(b, at + 2, e.Type, 2);
+      Put(b, at + 4, uint32_t(e.Values.size()), 4);
+      size_t place = at + 8;
+      if (e.Values.size() * size_t(size) > 4) {
+        Put(b, at + 8, uint32_t(b.size()), 4);
+        place = b.size();
+        b.resize(b.size() + e.Values.size() * size_t(size));
+      }
+      for (uint32_t v : e.Values) Put(b, (place += size) - size, v, size);
+    }
+    return b;
+  }
+};
+
+// A one-strip image of the given samples around pixel data.
+TTIFFBuilder Image(uint32_t width, uint32_t height, std::vector<uint32_t> bits, uint32_t photometric,
+                   const Bytes& pixels, uint32_t compression = 1) {
+  TTIFFBuilder t;
+  const uint32_t samples = uint32_t(bits.size());
+  t.Set(256, 4, {width}).Set(257, 4, {height}).Set(258, 3, std::move(bits)).Set(259, 3, {compression});
+  t.Set(262, 3, {photometric}).Set(273, 4, {t.AddData(pixels)}).Set(277, 3, {samples});
+  return t;
+}
+
+// The same image with its strip after the IFD, at the very end of the file.
+Bytes WithStripAtEnd(TTIFFBuilder t, const Bytes& strip) {
+  t.Drop(273).Set(273, 4, {0});
+  const uint32_t offset = uint32_t(t.Build().size());
+  Bytes b = t.Drop(273).Set(273, 4, {offset}).Build();
+  b.insert(b.end(), strip.begin(), strip.end());
+  return b;
+}
+
+// Sets the count of the entry with the tag in a little-endian file.
+void SetCount(Bytes& b, uint16_t tag, uint32_t count) {
+  const size_t ifd = b[4] | (b[5] << 8);
+  for (size_t e = ifd + 2; e + 12 <= b.size(); e += 12)
+    if ((b[e] | (b[e + 1] << 8)) == tag)
+      for (int i = 0; i < 4; ++i) b[e + 4 + size_t(i)] = uint8_t(count >> (8 * i));
+}
+
+TMemoryStream& Filled(TMemoryStream& s, const Bytes& b) {
+  s.WriteBuffer(b.data(), b.size());
+  s.SetPosition(0);
+  return s;
+}
+
+void ReadTIFF(const Bytes& b, TPixelGraphic& g, int index = 0) {
+  TMemoryStream s;
+  TTIFFileFormatReader().Read(Filled(s, b), g, index);
+}
+
+template <class E = EPGTIFFileFormatReader>
+std::string Failure(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "no failure";
+}
+
+std::string ReadFailure(const Bytes& b, int index = 0) {
+  TPixelGraphic g;
+  g.SetReadWarningAction(pgwaRaise);
+  return Failure([&] { ReadTIFF(b, g, index); });
+}
+
+TFileFormatInfo InfoOf(const Bytes& b) {
+  TMemoryStream s;
+  TFileFormatInfo info;
+  TTIFFileFormatReader().ReadInfo(Filled(s, b), 0, info);
+  return info;
+}
+
+std::vector<TRGB> Pixels(const TPixelGraphic& g) {
+  std::vector<TRGB> p;
+  for (int32_t y = 0; y < g.GetHeight(); ++y)
+    for (int32_t x = 0; x < g.GetWidth(); ++x) p.push_back(g.GetPixelColor(x, y));
+  return p;
+}
+
+const TRGB Black = 0, White = 0xFFFFFF;
+
+TEST(TIFFFormat, ReadsEveryLayout) {
+  for (const bool big : {false, true}) {
+    SCOPED_TRACE(big ? "MM" : "II");
+    TPixelGraphic g;
+    const auto read = [&](TTIFFBuilder t) {
+      t.Big = big;
+      ReadTIFF(t.Build(), g);
+      return Pixels(g);
+    };
+    // Bilevel: WhiteIsZero is inverted, a ColorMap is of no use.
+    EXPECT_EQ(read(Image(10, 1, {1}, 1, {0xA0, 0x40})), (std::vector<TRGB>{White, Black, White, Black, Black, Black,
+                                                                              Black, Black, Black, White}));
+    EXPECT_EQ(read(Image(3, 1, {1}, 0, {0xA0})), (std::vector<TRGB>{Black, White, Black}));
+    EXPECT_EQ(g.PaletteIdent(), pBlackWhite);
+    EXPECT_EQ(read(Image(2, 1, {1}, 3, {0x40}).Set(320, 3, std::vector<uint32_t>(6, 0x8000))),
+              (std::vector<TRGB>{Black, White}));
+    // 4 and 8 bits: grey ramps, counting down with WhiteIsZero, or a ColorMap.
+    EXPECT_EQ(read(Image(3, 1, {4}, 1, {0x1F, 0x30})), (std::vector<TRGB>{0x111111, White, 0x333333}));
+    EXPECT_EQ(g.PaletteIdent(), pGray16);
+    EXPECT_EQ(read(Image(3, 1, {4}, 0, {0x1F, 0x30})), (std::vector<TRGB>{0xEEEEEE, Black, 0xCCCCCC}));
+    EXPECT_EQ(read(Image(2, 1, {8}, 0, {0x10, 0xFF})), (std::vector<TRGB>{0xEFEFEF, Black}));
+    EXPECT_EQ(g.PaletteIdent(), pGray256);
+    std::vector<uint32_t> map(48, 0);
+    map[1] = 0x12FF, map[16 + 1] = 0x3400, map[32 + 1] = 0x56AB;
+    EXPECT_EQ(read(Image(2, 1, {4}, 3, {0x10}).Set(320, 3, map)), (std::vector<TRGB>{RGB(0x12, 0x34, 0x56), Black}));
+    EXPECT_EQ(g.PaletteCount(), 16);
+    EXPECT_EQ(read(Image(2, 1, {8}, 3, {1, 0}).Set(320, 3, {0, 0xFF00, 0, 0x8000, 0, 0x100})),
+              (std::vector<TRGB>{RGB(0xFF, 0x80, 1), Black}));
+    EXPECT_EQ(g.PaletteCount(), 2);
+    // RGB with and without an extra sample, and CMYK clipped at 0.
+    EXPECT_EQ(read(Image(2, 1, {8, 8, 8}, 2, {1, 2, 3, 4, 5, 6})), (std::vector<TRGB>{RGB(1, 2, 3), RGB(4, 5, 6)}));
+    EXPECT_EQ(read(Image(1, 1, {8, 8, 8, 8}, 2, {1, 2, 3, 4})), (std::vector<TRGB>{RGB(1, 2, 3)}));
+    EXPECT_EQ(read(Image(2, 1, {8, 8, 8, 8}, 5, {10, 20, 30, 40, 200, 0, 100, 60})),
+              (std::vector<TRGB>{RGB(205, 195, 185), RGB(0, 195, 95)}));
+  }
+}
+
+TEST(TIFFFormat, FieldValuesAndArrays) {
+  TPixelGraphic g;
+  // Two SHORT strip offsets share the value field; three SHORTs lie at an offset.
+  TTIFFBuilder t = Image(1, 2, {8, 8, 8}, 2, {}).Drop(273);
+  const uint32_t second = t.AddData({4, 5, 6}), first = t.AddData({1, 2, 3});
+  t.Set(273, 3, {first, second}).Set(278, 1, {1});
+  ReadTIFF(t.Build(), g);
+  EXPECT_EQ(Pixels(g), (std::vector<TRGB>{RGB(1, 2, 3), RGB(4, 5, 6)}));
+  // Of two entries with one tag the last counts; BYTE values work too.
+  ReadTIFF(Image(1, 1, {8}, 1, {7}).Set(262, 1, {0}).Set(256, 1, {1}).Build(), g);
+  EXPECT_EQ(Pixels(g), std::vector<TRGB>{0xF8F8F8});
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 1, {7}).Set(256, 5, {1, 1}).Build()), "TIFF: Unsupported field Type: 5");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 1, {7}).Set(320, 12, {}).Build()), "TIFF: Unsupported field Type: 12");
+}
+
+TEST(TIFFFormat, Refusals) {
+  const Bytes gray = Image(2, 2, {8}, 1, {1, 2, 3, 4}).Build();
+  EXPECT_EQ(ReadFailure({'I', 'M', 42, 0, 8, 0, 0, 0}), "TIFF: Not a TIF file");
+  EXPECT_EQ(ReadFailure({'M', 'M', 42, 0, 8, 0, 0, 0}), "TIFF: Not a TIF file");
+  EXPECT_EQ(ReadFailure({'I'}), "TIFF: Not a TIF file");
+  EXPECT_EQ(ReadFailure({'I', 'I', 42, 0, 8}), "TIFF: Unexpected end of file");
+  EXPECT_EQ(ReadFailure(gray, 1), "TIFF: Index invalid");
+  EXPECT_EQ(ReadFailure(Image(2, 2, {8}, 1, {}).Set(284, 3, {2}).Build()), "TIFF: PlanarConfiguration invalid");
+  EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}).Drop(277).Build()), "TIFF: Invalid SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8, 8}, 2, {}).Build()), "TIFF: Invalid SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8, 8, 8}, 2, {}).Set(277, 3, {4}).Build()),
+            "TIFF: Invalid count of SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 2, {0}).Build()), "TIFF: Invalid SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {16}, 1, {0, 0}).Build()), "TIFF: Invalid SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8, 8, 8}, 5, {0, 0, 0}).Build()), "TIFF: Invalid SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 4, {0}).Build()), "TIFF: Invalid SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}).Drop(259).Build()), "TIFF: Unsupported compression 0");
+  const char* const unsupported[] = {"CCITT 1D", "Group 3 Fax", "Group 4 Fax", "LZW", "JPEG", "7"};
+  for (uint32_t c = 2; c <= 7; ++c)
+    EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}, c).Build()), std::string("TIFF: Unsupported compression ") +
+                                                                        unsupported[c - 2]);
+  TTIFFBuilder twoStrips = Image(2, 2, {8}, 1, {1, 2});
+  twoStrips.Set(273, 4, {8, twoStrips.AddData({3, 4})});
+  EXPECT_EQ(ReadFailure(twoStrips.Build()), "TIFF: Invalid RowsPerStrip");
+  twoStrips.Set(278, 4, {2});
+  EXPECT_EQ(ReadFailure(twoStrips.Build()), "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip");
+  EXPECT_EQ(ReadFailure(Image(2, 2, {8}, 1, {}).Drop(273).Build()),
+            "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip");
+  SetPGLanguage(1);
+  EXPECT_EQ(ReadFailure(gray, 1), "TIFF: Index ungültig");
+  SetPGLanguage(0);
+}
+
+TEST(TIFFFormat, SingleStripThatDoesNotFitFollowsTheWarningAction) {
+  // Two rows per strip declared for four rows, and one strip holding all.
+  const Bytes file = Image(1, 4, {8}, 1, {1, 2, 3, 4}).Set(278, 4, {2}).Build();
+  std::string boxes;
+  bool answer = true;
+  SetPGWarningBox([&](const std::string& text, const std::string& caption, bool okCancel) {
+    boxes += caption + (okCancel ? " ?: " : ": ") + text + "\n";
+    return answer;
+  });
+  const std::string text = "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
+  TPixelGraphic g;
+  for (TPGWarningAction a : {pgwaIgnore, pgwaOKBox, pgwaOKCancelBox}) {
+    g.SetReadWarningAction(a);
+    ReadTIFF(file, g);
+    EXPECT_EQ(Pixels(g), (std::vector<TRGB>{0x010101, 0x020202, 0x030303, 0x040404}));
+  }
+  EXPECT_EQ(boxes, "TIFF-Warning: " + text + "\nTIFF-Warning ?: " + text + "\n");
+  answer = false;
+  EXPECT_EQ(Failure([&] { ReadTIFF(file, g); }), text);
+  g.SetReadWarningAction(pgwaRaise);
+  EXPECT_EQ(Failure([&] { ReadTIFF(file, g); }), text);
+  SetPGWarningBox(nullptr);
+}
+
+TEST(TIFFFormat, PackBits) {
+  const auto encode = [](const Bytes& row) {
+    Bytes code;
+    TPackBitsEncoder().EncodeRow(row.data(), row.size(), code);
+    return code;
+  };
+  // Runs of two next to literal bytes join them; longer runs repeat.
+  EXPECT_EQ(encode({1, 2, 2, 3}), (Bytes{3, 1, 2, 2, 3}));
+  EXPECT_EQ(encode({2, 2, 3}), (Bytes{2, 2, 2, 3}));
+  EXPECT_EQ(encode({1, 1, 1, 2}), (Bytes{0xFE, 1, 0, 2}));
+  EXPECT_EQ(encode({5, 5, 6, 6, 6}), (Bytes{0xFF, 5, 0xFE, 6}));
+  Bytes long130(130, 9), long129(129, 9);
+  long129.push_back(7);
+  EXPECT_EQ(encode(long130), (Bytes{0x81, 9, 0xFF, 9}));
+  EXPECT_EQ(encode(long129), (Bytes{0x81, 9, 0, 9, 0, 7}));
+  Bytes literal(200);
+  for (size_t i = 0; i < literal.size(); ++i) literal[i] = uint8_t(i);
+  EXPECT_EQ(encode(literal).size(), 202u);
+  EXPECT_EQ(encode(literal)[129], 71);
+
+  // Decoding: a row may end inside a strip and the next continue there; -128 is skipped.
+  TPixelGraphic g;
+  ReadTIFF(Image(3, 2, {8}, 1, {0x80, 0xFE, 7, 0x01, 1, 2, 0x80, 0x00, 2}, 32773).Build(), g);
+  EXPECT_EQ(Pixels(g), (std::vector<TRGB>{0x070707, 0x070707, 0x070707, 0x010101, 0x020202, 0x020202}));
+  g.SetSize(0, 0, 3);
+  EXPECT_EQ(ReadFailure(Image(3, 2, {8}, 1, {0xFE, 7, 0xFD, 1}, 32773).Build()),
+            "TIFF (PackBits): Invalid count of bytes in row 1");
+  EXPECT_EQ(ReadFailure(Image(3, 2, {8}, 1, {0xFE, 7, 0x03, 1, 2, 3, 4}, 32773).Build()),
+            "TIFF (PackBits): Invalid count of bytes in row 1");
+  // Code that ends early; the rows read before stay in the graphic.
+  EXPECT_EQ(Failure([&] { ReadTIFF(WithStripAtEnd(Image(3, 2, {8}, 1, {}, 32773), {0xFE, 7, 0x02, 1, 2}), g); }),
+            "TIFF: Unexpected end of file");
+  EXPECT_EQ(g.GetPixel(2, 0), 7u);
+
+  // Rows far longer than the code window, and strips of several rows.
+  std::mt19937 random(3);
+  TPixelGraphic big, back;
+  big.SetSize(3001, 40, 3);
+  for (int32_t y = 0; y < 40; ++y)
+    for (int32_t x = 0; x < 3001; ++x) big.SetPixel(x, y, (x / 7 + y) % 3 ? random() & 0xFFFFFF : 0x123456);
+  TIFFWriteCompression = 32773;
+  TMemoryStream s;
+  TTIFFileFormatWriter().Write(s, big);
+  TIFFWriteCompression = 1;
+  s.SetPosition(0);
+  TTIFFileFormatReader().Read(s, back, 0);
+  EXPECT_EQ(Pixels(back), Pixels(big));
+}
+
+TEST(TIFFFormat, HostileFilesAreRefusedQuickly) {
+  const std::string eof = "TIFF: Unexpected end of file";
+  // Strips, arrays and IFDs outside the file, and sizes no file this small holds.
+  EXPECT_EQ(ReadFailure(Image(2, 2, {8}, 1, {}).Set(273, 4, {0xFFFFFFF0}).Build()), eof);
+  EXPECT_EQ(ReadFailure(Image(2, 2, {8}, 1, {}).Set(273, 4, {0x7FFFFFFF}).Build()), eof);
+  for (const uint16_t tag : {258, 273, 320}) {
+    Bytes hugeCount = Image(2, 1, {8}, tag == 320 ? 3 : 1, {1, 2}).Set(320, 3, std::vector<uint32_t>(768)).Build();
+    SetCount(hugeCount, tag, 0xFFFFFFFF);
+    EXPECT_EQ(ReadFailure(hugeCount), tag == 258 ? "TIFF: Invalid count of SamplesPerPixel" : eof);
+  }
+  EXPECT_EQ(ReadFailure(Image(0x7FFFFFFF, 0x7FFFFFFF, {8, 8, 8}, 2, {1, 2, 3}).Build()), eof);
+  EXPECT_EQ(ReadFailure(Image(0x7FFFFFFF, 0x7FFFFFFF, {1}, 1, {0xFE, 0}, 32773).Build()), eof);
+  EXPECT_EQ(ReadFailure(Image(0x80000000u, 1, {1}, 1, {0}).Build()), "TIFF: ImageWidth invalid");
+  EXPECT_EQ(ReadFailure(Image(1, 0xFFFFFFFFu, {1}, 1, {0}).Build()), "TIFF: ImageLength invalid");
+  Bytes badIFD = Image(1, 1, {8}, 1, {0}).Build();
+  badIFD[4] = 0xF0;
+  EXPECT_EQ(ReadFailure(badIFD), eof);
+  // An IFD whose entries run beyond the file.
+  Bytes shortIFD = Image(1, 1, {8}, 1, {0}).Build();
+  shortIFD.resize(shortIFD.size() - 20);
+  EXPECT_EQ(ReadFailure(shortIFD), eof);
+  // Empty images need no data, and no row buffer however wide they are.
+  TPixelGraphic g;
+  ReadTIFF(Image(0, 0, {8}, 1, {}).Drop(273).Build(), g);
+  EXPECT_TRUE(g.GetEmpty());
+  ReadTIFF(Image(0x7FFFFFFF, 0, {8, 8, 8, 8}, 5, {}).Build(), g);
+  EXPECT_EQ(g.GetWidth(), 0x7FFFFFFF);
+  ReadTIFF(Image(0, 5, {8}, 1, {}).Set(278, 3, {1}).Set(273, 4, {9, 9, 9, 9, 0xFFFFFFFF}).Build(), g);
+  EXPECT_EQ(g.GetHeight(), 5);
+}
+
+TEST(TIFFFormat, CountingImages) {
+  // A second IFD, the first one's copy pointing at the other pixel, after the first.
+  Bytes file = Image(1, 1, {8}, 1, {5, 9}).Build();
+  const size_t ifd = file[4], ifdSize = 2 + 12 * 7 + 4, second = file.size();
+  file.insert(file.end(), file.begin() + ptrdiff_t(ifd), file.begin() + ptrdiff_t(ifd + ifdSize));
+  file[second + 2 + 12 * 5 + 8] = 9;  // StripOffsets
+  file[ifd + ifdSize - 4] = uint8_t(second);
+
+  TPixelGraphic g;
+  EXPECT_EQ(InfoOf(file).ImageCount, 1);
+  EXPECT_EQ(ReadFailure(file, 1), "TIFF: Index invalid");
+  TIFFCountImages = true;
+  EXPECT_EQ(InfoOf(file).ImageCount, 2);
+  ReadTIFF(file, g, 1);
+  EXPECT_EQ(g.GetPixel(0, 0), 9u);
+  ReadTIFF(file, g, 0);
+  EXPECT_EQ(g.GetPixel(0, 0), 5u);
+  EXPECT_EQ(ReadFailure(file, 2), "TIFF: Index invalid");
+  EXPECT_EQ(ReadFailure(file, -1), "TIFF: Index invalid");
+  TIFFMaxImages = 1;
+  EXPECT_EQ(InfoOf(file).ImageCount, 1);
+  TIFFMaxImages = 1000;
+  // A chain that loops or leaves the file counts as one image.
+  Bytes loop = file;
+  loop[second + ifdSize - 4] = uint8_t(ifd);
+  EXPECT_EQ(InfoOf(loop).ImageCount, 1);
+  Bytes away = file;
+  away[second + ifdSize - 1] = 0x70;
+  EXPECT_EQ(InfoOf(away).ImageCount, 1);
+  EXPECT_EQ(ReadFailure(away, 1), "TIFF: Index invalid");
+  TIFFCountImages = false;
+}
+
+TEST(TIFFFormat, Info) {
+  TFileFormatInfo info = InfoOf(Image(5, 3, {8, 8, 8}, 2, {0}, 32773).Build());
+  EXPECT_EQ(info.SubFormat, "I, PackBits, RGB");
+  EXPECT_EQ(info.Details, "");
+  EXPECT_EQ(info.BitCount, 24);
+  EXPECT_EQ(info.ColorCount, "16.7 M");
+  EXPECT_EQ(info.Width, 5);
+  EXPECT_EQ(info.Height, 3);
+  TTIFFBuilder lzw = Image(5, 3, {4}, 3, {0}, 5);
+  lzw.Big = true;
+  info = InfoOf(lzw.Build());
+  EXPECT_EQ(info.SubFormat, "M, LZW, RGB Palette");
+  EXPECT_EQ(info.Details, "(Unsupported compression)");
+  EXPECT_EQ(info.ColorCount, "16");
+  EXPECT_EQ(InfoOf(Image(1, 1, {1}, 0, {0}, 9).Build()).SubFormat, "I, , WhiteIsZero");
+  EXPECT_EQ(InfoOf(Image(1, 1, {8, 8, 8, 8}, 5, {0}).Build()).SubFormat, "I, Uncompr., CMYK");
+  EXPECT_EQ(InfoOf(Image(1, 1, {8}, 1, {0}).Build()).ColorCount, "256");
+  TMemoryStream s;
+  EXPECT_EQ(Failure([&] { TTIFFileFormatReader().ReadInfo(Filled(s, Image(1, 1, {8}, 1, {0}).Build()), 1, info); }),
+            "TIFF: Index invalid");
+}
+
+// The entries of the first IFD of a file this library wrote, by tag:
+// {type, count, value field}.
+std::map<uint16_t, std::array<uint32_t, 3>> Entries(const Bytes& b) {
+  const bool big = b[0] == 'M';
+  const auto get = [&](size_t at, int size) {
+    uint32_t v = 0;
+    for (int i = 0; i < size; ++i) v |= uint32_t(b[at + size_t(i)]) << (8 * (big ? size - 1 - i : i));
+    return v;
+  };
+  std::map<uint16_t, std::array<uint32_t, 3>> entries;
+  const uint32_t ifd = get(4, 4);
+  for (uint32_t i = 0; i < get(ifd, 2); ++i) {
+    const size_t e = ifd + 2 + 12 * i;
+    const uint32_t type = get(e + 2, 2), count = get(e + 4, 4);
+    entries[uint16_t(get(e, 2))] = {type, count, type == 3 && count == 1 ? get(e + 8, 2) : get(e + 8, 4)};
+  }
+  return entries;
+}
+
+Bytes Written(TPixelGraphic& g) {
+  TMemoryStream s;
+  TTIFFileFormatWriter().Write(s, g);
+  return Bytes(s.Memory(), s.Memory() + s.Size());
+}
+
+TEST(TIFFFormat, WriterLayout) {
+  TPixelGraphic g;
+  g.SetSize(640, 40, 3);
+  Bytes b = Written(g);
+  EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{'I', 'I', 42, 0}));
+  auto e = Entries(b);
+  const std::vector<uint16_t> tags = {254, 256, 257, 258, 259, 262, 273, 277, 278, 279, 282, 283, 296};
+  ASSERT_EQ(e.size(), tags.size());
+  EXPECT_EQ(e[258][1], 3u);
+  EXPECT_EQ(e[259][2], 1u);
+  EXPECT_EQ(e[262][2], 2u);
+  EXPECT_EQ(e[278][2], 17u);
+  EXPECT_EQ(e[273][1], 3u);
+  EXPECT_EQ(e[296][2], 2u);
+  EXPECT_EQ(Bytes(b.begin() + e[282][2], b.begin() + e[282][2] + 16), (Bytes{44, 1, 0, 0, 1, 0, 0, 0, 44, 1, 0, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(Bytes(b.begin() + e[258][2], b.begin() + e[258][2] + 6), (Bytes{8, 0, 8, 0, 8, 0}));
+  TIFFWriteCompression = 32773;
+  TIFFWriteByteOrder = 1;
+  TIFFWriteResolutionUnit = 2;
+  b = Written(g);
+  EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{'M', 'M', 0, 42}));
+  e = Entries(b);
+  EXPECT_EQ(e[278][2], 8u);
+  EXPECT_EQ(e[259][2], 32773u);
+  EXPECT_EQ(e[296][2], 3u);
+  TIFFWriteCompression = 5;
+  EXPECT_EQ(Failure<EPGTIFFileFormatWriter>([&] { Written(g); }), "TIFF: Internal Error");
+  TIFFWriteCompression = 1;
+  TIFFWriteByteOrder = 0;
+  TIFFWriteResolutionUnit = 1;
+
+  // 16 greys as WhiteIsZero: photometric 0 and the nibbles counted down.
+  g.SetSize(3, 1, 1);
+  g.SetPaletteIdent(pGray16);
+  g.SetPixel(0, 0, 1);
+  g.SetPixel(1, 0, 15);
+  TIFFWriteGrayScalePhotInterpret = 1;
+  b = Written(g);
+  TIFFWriteGrayScalePhotInterpret = 0;
+  e = Entries(b);
+  EXPECT_EQ(e[262][2], 0u);
+  EXPECT_EQ(e[279][2], 2u);
+  EXPECT_EQ(b[e[273][2]], 0xE0);
+  EXPECT_EQ(b[e[273][2] + 1], 0xF0);
+  EXPECT_EQ(e[273][2] % 2, 0u);
+  // A palette picture gets a ColorMap of 16-bit values, zero beyond the palette.
+  g.SetSize(3, 1, 2);
+  g.SetPaletteCount(2);
+  g.SetPaletteEntries(1, RGB(1, 2, 255));
+  e = Entries(b = Written(g));
+  EXPECT_EQ(e[262][2], 3u);
+  EXPECT_EQ(e[320][1], 768u);
+  const size_t map = e[320][2];
+  EXPECT_EQ((Bytes(b.begin() + map, b.begin() + map + 6)), (Bytes{0, 0, 0, 1, 0, 0}));
+  EXPECT_EQ(b[map + 512 + 3], 2);
+  EXPECT_EQ(b[map + 1024 + 3], 255);
+}
+
+TEST(TIFFFormat, RoundTripOfEveryOption) {
+  std::mt19937 random(11);
+  struct TCase {
+    uint8_t Code;
+    TPaletteIdent Palette;
+  } const cases[] = {{0, pBlackWhite}, {1, pGray16}, {1, pSys16}, {2, pGray256}, {2, pSpecial216}, {3, pTrueColor}};
+  for (const TCase& c : cases)
+    for (int option = 0; option < 8; ++option) {
+      SCOPED_TRACE(std::to_string(c.Palette) + " option " + std::to_string(option));
+      TIFFWriteCompression = option & 1 ? 32773 : 1;
+      TIFFWriteByteOrder = (option >> 1) & 1;
+      TIFFWriteGrayScalePhotInterpret = TIFFWriteTrueColorPhotInterpret = (option >> 2) & 1;
+      TPixelGraphic g, back;
+      g.SetSize(45, 700, c.Code);
+      g.SetPaletteIdent(c.Palette);
+      const uint32_t range = c.Code == 3 ? 0x1000000 : uint32_t(g.PaletteCount());
+      for (int32_t y = 0; y < g.GetHeight(); ++y)
+        for (int32_t x = 0; x < g.GetWidth(); ++x) g.SetPixel(x, y, x % 5 < 2 ? 1 : random() % range);
+      ReadTIFF(Written(g), back);
+      EXPECT_EQ(back.BitCountNum(), c.Code);
+      EXPECT_EQ(Pixels(back), Pixels(g));
+    }
+  TIFFWriteCompression = 1;
+  TIFFWriteByteOrder = TIFFWriteGrayScalePhotInterpret = TIFFWriteTrueColorPhotInterpret = 0;
+}
+
+TEST(TIFFFormat, ProgressEventsNameReaderAndWriter) {
+  TPixelGraphic g;
+  g.SetSize(2, 3, 2);
+  g.SetPaletteIdent(pGray256);
+  std::string log;
+  TObject* sender = nullptr;
+  int abortAt = -1;
+  g.OnProgressStart = [&](TObject* s) { sender = s, log += "["; };
+  g.OnProgress = [&](TObject* s, int step, int max, bool& abort) {
+    log += std::to_string(step) + "/" + std::to_string(max) + (s == sender ? " " : "? ");
+    abort = step == abortAt;
+  };
+  g.OnProgressEnd = [&](TObject* s) { log += s == sender ? "]" : "?]"; };
+  TTIFFileFormatWriter writer;
+  TMemoryStream s;
+  abortAt = 0;  // writing does not stop
+  writer.Write(s, g);
+  EXPECT_EQ(sender, &writer);
+  EXPECT_EQ(log, "[0/2 1/2 2/2 ]");
+  log.clear();
+  TTIFFileFormatReader reader;
+  s.SetPosition(0);
+  reader.Read(s, g, 0);
+  EXPECT_EQ(sender, &reader);
+  EXPECT_EQ(log, "[0/3 ]");
+  // The end event comes also after a failure, which keeps the rows read.
+  log.clear();
+  abortAt = -1;
+  EXPECT_EQ(Failure([&] { ReadTIFF(WithStripAtEnd(Image(2, 3, {8}, 1, {}), {1, 2, 3, 4, 5}), g); }),
+            "TIFF: Unexpected end of file");
+  EXPECT_EQ(log, "[0/3 1/3 ]");
+  EXPECT_EQ(g.GetPixel(1, 1), 4u);
+  log.clear();
+  EXPECT_EQ(Failure([&] { ReadTIFF(Image(2, 3, {8}, 1, {0xFF, 1, 0xFD, 2}, 32773).Build(), g); }),
+            "TIFF (PackBits): Invalid count of bytes in row 1");
+  EXPECT_EQ(log, "[0/3 ]");
+}
+
+// libtiff's tools and ImageMagick as the peers.
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[256];
+    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
+    if (pclose(p) != 0) out = "FAILED: " + out;
+  }
+  return out;
+}
+
+Bytes FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const Bytes& b) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+}
+
+// The pixels of a binary PPM with maxval 255 as convert writes it.
+std::vector<TRGB> ReadPPM(const std::string& path) {
+  const Bytes b = FileBytes(path);
+  std::istringstream head(std::string(b.begin(), b.begin() + std::min<size_t>(b.size(), 64)));
+  std::string magic;
+  int width = 0, height = 0, maxval = 0;
+  head >> magic >> width >> height >> maxval;
+  std::vector<TRGB> pixels;
+  if (magic != "P6" || maxval != 255) return pixels;
+  for (size_t i = size_t(head.tellg()) + 1; i + 2 < b.size(); i += 3) pixels.push_back(RGB(b[i], b[i + 1], b[i + 2]));
+  return pixels;
+}
+
+// Raw CMYK samples turned into colours the way this library reads them;
+// ImageMagick and libtiff multiply instead of subtracting.
+std::vector<TRGB> ReadCMYK(const std::string& path) {
+  const Bytes b = FileBytes(path);
+  std::vector<TRGB> pixels;
+  const auto channel = [](int ink, int black) { return uint32_t(std::max(255 - ink - black, 0)); };
+  for (size_t i = 0; i + 3 < b.size(); i += 4)
+    pixels.push_back(RGB(channel(b[i], b[i + 3]), channel(b[i + 1], b[i + 3]), channel(b[i + 2], b[i + 3])));
+  return pixels;
+}
+
+// What libtiff makes of a TIFF file: its colours as RGBA, without the
+// scaling of ImageMagick, which reads ColorMap values as fractions of 65535
+// and takes 4-bit WhiteIsZero samples for BlackIsZero. CMYK files give their
+// raw samples instead.
+std::vector<TRGB> PeerPixels(const std::string& tif, bool cmyk) {
+  const std::string out = tif + ".out";
+  if (cmyk) return Shell("/usr/bin/convert " + tif + " -depth 8 cmyk:" + out) == "" ? ReadCMYK(out) : std::vector<TRGB>();
+  if (Shell("tiff2rgba -c none " + tif + " " + out + ".tif") != "") return {};
+  return Shell("/usr/bin/convert " + out + ".tif -depth 8 ppm:" + out) == "" ? ReadPPM(out) : std::vector<TRGB>();
+}
+
+class TIFFPeers : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const auto missing = [](const std::string& tool, const char* says) {
+      return Shell("(" + tool + ") 2>&1; true").find(says) == std::string::npos;
+    };
+    if (missing("/usr/bin/convert -version", "ImageMagick") || missing("tiffcp", "LIBTIFF") ||
+        missing("tiff2rgba", "LIBTIFF") || missing("tiffinfo", "LIBTIFF"))
+      GTEST_SKIP() << "ImageMagick's convert or libtiff's tools are not installed";
+    Dir = ::testing::TempDir() + "quillet_tiff_" + std::to_string(getpid()) + "/";
+    ASSERT_EQ(Shell("mkdir -p " + Dir), "");
+  }
+  void TearDown() override {
+    if (!Dir.empty()) Shell("rm -rf " + Dir);
+  }
+  std::string Dir;
+};
+
+TEST_F(TIFFPeers, WeReadWhatPeersWrite) {
+  const std::string source = Dir + "source.png";
+  ASSERT_EQ(Shell("/usr/bin/convert -size 37x23 -seed 4 plasma:fractal " + source), "");
+  struct {
+    const char* name;
+    const char* options;
+    int bits;
+    const char* photometric;
+  } const variants[] = {
+      {"bilevel", "-monochrome -depth 1", 1, "BlackIsZero"},
+      {"bilevelw", "-monochrome -depth 1 -define quantum:polarity=min-is-white", 1, "WhiteIsZero"},
+      {"gray4", "-colorspace gray -depth 4", 4, "BlackIsZero"},
+      {"gray4w", "-colorspace gray -depth 4 -define quantum:polarity=min-is-white", 4, "WhiteIsZero"},
+      {"gray8", "-colorspace gray -depth 8", 8, "BlackIsZero"},
+      {"gray8w", "-colorspace gray -depth 8 -define quantum:polarity=min-is-white", 8, "WhiteIsZero"},
+      {"pal4", "-colors 12 -type palette -depth 4", 4, "RGB Palette"},
+      {"pal8", "-colors 200 -type palette -depth 8", 8, "RGB Palette"},
+      {"rgb", "-type truecolor -depth 8", 24, "RGB"},
+      {"cmyk", "-colorspace CMYK -depth 8", 32, "CMYK"},
+  };
+  struct {
+    const char* options;
+    const char* subFormat;
+  } const copies[] = {{"-c none -L", "I, Uncompr., "},
+                      {"-c none -B -r 5", "M, Uncompr., "},
+                      {"-c packbits -L -r 1", "I, PackBits, "},
+                      {"-c packbits -B -r 4", "M, PackBits, "}};
+  for (const auto& v : variants) {
+    const std::string tif = Dir + v.name + ".tif";
+    ASSERT_EQ(Shell("/usr/bin/convert " + source + " " + v.options + " -compress None " + tif), "");
+    const std::vector<TRGB> pixels = PeerPixels(tif, std::string(v.name) == "cmyk");
+    ASSERT_EQ(pixels.size(), 37u * 23u) << v.name;
+    for (const auto& c : copies) {
+      SCOPED_TRACE(std::string(v.name) + " " + c.options);
+      const std::string copy = Dir + "copy.tif";
+      ASSERT_EQ(Shell(std::string("tiffcp ") + c.options + " " + tif + " " + copy), "");
+      const TFileFormatInfo info = InfoOf(FileBytes(copy));
+      EXPECT_EQ(info.SubFormat, c.subFormat + std::string(v.photometric));
+      EXPECT_EQ(info.BitCount, v.bits);
+      TPixelGraphic g;
+      TFileStream s(copy, fmOpenRead);
+      TFileFormatReader* reader = FindReader(s, "tif");
+      ASSERT_NE(reader, nullptr);
+      reader->Read(s, g, 0);
+      EXPECT_EQ(Pixels(g), pixels);
+    }
+  }
+  // tiff2rgba writes RGB with an extra alpha sample, which is ignored.
+  TPixelGraphic g;
+  TFileStream s(Dir + "pal8.tif.out.tif", fmOpenRead);
+  TTIFFileFormatReader().Read(s, g, 0);
+  EXPECT_EQ(Pixels(g), ReadPPM(Dir + "pal8.tif.out"));
+}
+
+TEST_F(TIFFPeers, PeersReadWhatWeWrite) {
+  std::mt19937 random(5);
+  struct TCase {
+    uint8_t Code;
+    TPaletteIdent Palette;
+  } const cases[] = {{0, pBlackWhite}, {1, pGray16}, {1, pSys16}, {2, pGray256}, {2, pSpecial252}, {3, pTrueColor}};
+  for (const TCase& c : cases) {
+    TPixelGraphic g;
+    g.SetSize(131, 300, c.Code);
+    g.SetPaletteIdent(c.Palette);
+    const uint32_t range = c.Code == 3 ? 0x1000000 : uint32_t(g.PaletteCount());
+    for (int32_t y = 0; y < g.GetHeight(); ++y)
+      for (int32_t x = 0; x < g.GetWidth(); ++x) g.SetPixel(x, y, (x + y / 3) % 9 < 4 ? 0 : random() % range);
+    for (int option = 0; option < 8; ++option) {
+      SCOPED_TRACE(std::to_string(c.Palette) + " option " + std::to_string(option));
+      TIFFWriteCompression = option & 1 ? 32773 : 1;
+      TIFFWriteByteOrder = (option >> 1) & 1;
+      TIFFWriteGrayScalePhotInterpret = TIFFWriteTrueColorPhotInterpret = (option >> 2) & 1;
+      const std::string tif = Dir + "ours.tif";
+      WriteFile(tif, Written(g));
+      EXPECT_EQ(Shell("(tiffinfo -D " + tif + " 2>&1 >/dev/null)"), "");
+      EXPECT_EQ(PeerPixels(tif, c.Code == 3 && TIFFWriteTrueColorPhotInterpret == 1), Pixels(g));
+    }
+  }
+  TIFFWriteCompression = 1;
+  TIFFWriteByteOrder = TIFFWriteGrayScalePhotInterpret = TIFFWriteTrueColorPhotInterpret = 0;
+}
+
+}  // namespace
