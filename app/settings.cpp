@@ -116,6 +116,8 @@ private:
   const TSettingsKey& FKey;
 };
 
+}  // namespace
+
 void SetApplicationDefaults() {
   const std::filesystem::path programDir = ProgramDirectory();
   HelpFileEnglish = (programDir / "QuilletE.hlp").string();
@@ -150,6 +152,8 @@ void SetApplicationDefaults() {
   RememberedPaletteRows[1] = 7;
   RememberedPaletteRows[2] = 14;
 }
+
+namespace {
 
 // In the stored order; the first value that cannot be taken ends the load.
 void ReadStoredValues(const TSettingsKey& key) {

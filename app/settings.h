@@ -62,6 +62,8 @@ int32_t LanguageFromLocaleName(const std::string& localeName);
 // Language value of the user's locale (LC_ALL, LC_MESSAGES, LANG).
 int32_t UserDefaultLanguage();
 
+// Every application setting at its default, without reading a store.
+void SetApplicationDefaults();
 // After the image library has set its own defaults, before any window exists.
 // screenBits is the screen's bits per pixel times planes.
 void LoadSettings(const TSettingsStore& store, int screenBits);

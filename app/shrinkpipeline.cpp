@@ -123,6 +123,19 @@ int32_t ProgressPercent(int Step, int Max) { return int32_t(int64_t(Step) * 100 
 
 TShrinkRun TShrinkPipeline::Run(const TPixelGraphic& Source, int32_t ResultWidth, int32_t ResultHeight,
                                 bool MinimizeInterference, const TShrinkSettings& Settings) {
+  return Shrink(Source, nullptr, ResultWidth, ResultHeight, MinimizeInterference, Settings);
+}
+
+TShrinkRun TShrinkPipeline::Run(std::unique_ptr<TPixelGraphic> Source, int32_t ResultWidth, int32_t ResultHeight,
+                                bool MinimizeInterference, const TShrinkSettings& Settings) {
+  if (!Source) Source = std::make_unique<TPixelGraphic>();
+  const TPixelGraphic& source = *Source;
+  return Shrink(source, std::move(Source), ResultWidth, ResultHeight, MinimizeInterference, Settings);
+}
+
+TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<TPixelGraphic> Taken,
+                                   int32_t ResultWidth, int32_t ResultHeight, bool MinimizeInterference,
+                                   const TShrinkSettings& Settings) {
   if (FBusy) return {soBusy, nullptr};
   const int64_t estimate = ShrinkMemoryEstimate(Source.GetWidth(), Source.GetHeight(), ResultWidth, ResultHeight);
   if (MemoryWarningDue(estimate, Settings.MemWarning) && OnMemoryWarning &&
@@ -142,13 +155,16 @@ TShrinkRun TShrinkPipeline::Run(const TPixelGraphic& Source, int32_t ResultWidth
   FSettings = Settings;
   FAbortRequest = false;
   SetStage(psStretch);
-  TPixelGraphic copy;
-  copy.Assign(&Source);
-  std::unique_ptr<TPixelGraphic> r = Stretch(copy, ResultWidth, ResultHeight, MinimizeInterference);
+  std::unique_ptr<TPixelGraphic> copy = std::move(Taken);
+  if (!copy) {
+    copy = std::make_unique<TPixelGraphic>();
+    copy->Assign(&Source);
+  }
+  std::unique_ptr<TPixelGraphic> r = Stretch(*copy, ResultWidth, ResultHeight, MinimizeInterference);
   const int32_t strength = std::clamp(FSettings.Sharpen, 0, 100);
   if (strength != 0 && !FAbortRequest) r = Sharpened(*r, strength);
   if (FSettings.DoBorder && FSettings.BorderWidth > 0 && !FAbortRequest) r = Framed(*r);
-  if (PaletteChoiceRow(FSettings.Selection).BitCountNum != 3 && !FAbortRequest) r = Reduced(*r, copy);
+  if (PaletteChoiceRow(FSettings.Selection).BitCountNum != 3 && !FAbortRequest) r = Reduced(*r, *copy);
   if (FAbortRequest) return {soAborted, nullptr};
   r->OnProgress = nullptr;
   return {soFinished, std::move(r)};

@@ -81,6 +81,10 @@ public:
   // travels on to the caller.
   TShrinkRun Run(const TPixelGraphic& Source, int32_t ResultWidth, int32_t ResultHeight, bool MinimizeInterference,
                  const TShrinkSettings& Settings);
+  // The same for a source the caller gives up: the run works on it instead
+  // of a copy, which spares the memory of a second source picture.
+  TShrinkRun Run(std::unique_ptr<TPixelGraphic> Source, int32_t ResultWidth, int32_t ResultHeight,
+                 bool MinimizeInterference, const TShrinkSettings& Settings);
 
   // While a run is busy, makes its next progress report ask for an abort;
   // the stages still to come are skipped.
@@ -99,6 +103,9 @@ public:
   TPGProgressEvent OnProgress;
 
 private:
+  // Source is copied unless Taken holds it already.
+  TShrinkRun Shrink(const TPixelGraphic& Source, std::unique_ptr<TPixelGraphic> Taken, int32_t ResultWidth,
+                    int32_t ResultHeight, bool MinimizeInterference, const TShrinkSettings& Settings);
   std::unique_ptr<TPixelGraphic> NewTarget(int32_t Width, int32_t Height, uint8_t BitCountNum);
   void SetStage(TPipelineStage Stage);
   void PipelineProgress(TObject* Sender, int Step, int Max, bool& Abort);

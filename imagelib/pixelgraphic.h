@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "pgtypes.h"
@@ -15,6 +16,7 @@
 class TDitherState;
 class TNearestCache;
 class TPGFilter;
+class TStream;
 
 // Library-wide default gamma: new and loaded pictures start with it; the
 // application replaces it with its setting.
@@ -147,6 +149,30 @@ public:
   void DitherEnd();
   bool Dithering() const { return FDitherState != nullptr; }
   void WriteDitheredPixel(int32_t x, int32_t y, int red, int green, int blue);
+
+  // Loading, saving, clipboard and printing go through the format registry,
+  // so they are defined in the imageformats library, which their callers link.
+  // Index numbers the images of a file; Extension helps only for formats
+  // without a signature.
+  void LoadFromStreamExt(TStream& Stream, const std::string& Extension, int Index);
+  void LoadFromStream(TStream& Stream);
+  void LoadFromFile(const std::string& FileName, int Index = 0);
+  // Converts on the way out when the writer cannot store this colour resolution.
+  void SaveToStreamExt(TStream& Stream, const std::string& Extension);
+  // An existing file is replaced only by a completely written one.
+  void SaveToFile(const std::string& FileName);
+  // A BMP file, whatever the colours.
+  void SaveToStream(TStream& Stream);
+  // Embedded in a larger stream: a 32-bit length, then a BMP file.
+  void WriteData(TStream& Stream);
+  void ReadData(TStream& Stream);
+  // A packed device-independent bitmap; there are no palette handles, Palette is 0.
+  void LoadFromClipboardFormat(uint16_t Format, const std::vector<uint8_t>& Data, uintptr_t Palette);
+  void SaveToClipboardFormat(uint16_t& Format, std::vector<uint8_t>& Data, uintptr_t& Palette);
+  void CopyToClipboard();
+  void LoadFromClipboard();
+  // Prints fitted to one page; Owner is the platform's window for the dialog.
+  void PrintGraphic(bool ShowDialog, bool AutoOrientation, void* Owner);
 
   TNotifyEvent OnChange;
   TNotifyEvent OnProgressStart;

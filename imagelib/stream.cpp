@@ -1,6 +1,9 @@
 #include "stream.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "langstr.h"
@@ -55,6 +58,12 @@ int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
   const int64_t pos = ftello(FFile);
   if (pos < 0) SeekError();
   return pos;
+}
+
+void TFileStream::Flush() {
+  // Pipes and devices cannot be synchronised, and need not be.
+  if (std::fflush(FFile) != 0 || (fsync(fileno(FFile)) != 0 && errno != EINVAL))
+    throw EStreamError(LangStr1(31, "Stream write"));
 }
 
 size_t TCustomMemoryStream::Read(void* Buffer, size_t Count) {

@@ -57,6 +57,8 @@ public:
   size_t Read(void* Buffer, size_t Count) override;
   size_t Write(const void* Buffer, size_t Count) override;
   int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+  // Hands what was written to the disk; raises EStreamError when it cannot.
+  void Flush();
 
 private:
   std::FILE* FFile;

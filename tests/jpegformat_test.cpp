@@ -15,8 +15,8 @@
 #include "formatregistry.h"
 #include "jpegformat.h"
 #include "pgexceptions.h"
-#include "pglibrary.h"
 #include "pixelgraphic.h"
+#include "scriptedplatform.h"
 #include "stream.h"
 
 namespace {
@@ -315,15 +315,13 @@ TEST(JPEGFormat, WarningsFollowReadWarningAction) {
     std::string Text, Caption;
     bool Answer = true;
   } box;
-  struct TBoxReset {
-    ~TBoxReset() { SetPGWarningBox(nullptr); }
-  } reset;
-  SetPGWarningBox([&](const std::string& text, const std::string& caption, bool) {
+  TScriptedPlatform platform;
+  platform.Box = [&](const std::string& text, const std::string& caption, TPGBoxButtons) {
     ++box.Calls;
     box.Text = text;
     box.Caption = caption;
-    return box.Answer;
-  });
+    return box.Answer ? pgaOK : pgaCancel;
+  };
   TPixelGraphic g;
   const auto readWith = [&](TPGWarningAction action) {
     g.SetReadWarningAction(action);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -40,7 +42,7 @@ struct TPCXFile {
   Bytes Trailer;
 
   Bytes Build() const {
-    Bytes b(128, 0);
+    Bytes b(128 + Data.size() + Trailer.size(), 0);
     b[0] = 0x0A;
     b[1] = Version;
     b[2] = 1;
@@ -54,8 +56,8 @@ struct TPCXFile {
     b[65] = Planes;
     Put16(&b[66], uint32_t(BytesPerLine));
     Put16(&b[68], uint32_t(PaletteInfo));
-    b.insert(b.end(), Data.begin(), Data.end());
-    b.insert(b.end(), Trailer.begin(), Trailer.end());
+    std::copy(Data.begin(), Data.end(), b.begin() + 128);
+    std::copy(Trailer.begin(), Trailer.end(), b.begin() + 128 + std::ptrdiff_t(Data.size()));
     return b;
   }
 };
@@ -434,9 +436,10 @@ TEST(PCXFormat, ReadsWhatNetpbmAndImageMagickWrite) {
     ASSERT_EQ(expected.size(), size_t(width) * size_t(height));
     // ImageMagick takes set bits for black in one-plane bitmaps, unlike netpbm
     // and the header's palette.
-    if (f.bits * f.planes != 1)
+    if (f.bits * f.planes != 1) {
       EXPECT_EQ(PlainPixmapColors(Shell("/usr/bin/convert " + file + " -depth 8 -compress none ppm:-"), width, height),
                 expected);
+    }
     TPixelGraphic g;
     TMemoryStream s;
     Fill(s, bytes);

@@ -16,9 +16,9 @@
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "pgexceptions.h"
-#include "pglibrary.h"
 #include "pixelgraphic.h"
 #include "pngformat.h"
+#include "scriptedplatform.h"
 #include "stream.h"
 
 namespace {
@@ -604,15 +604,13 @@ TEST(PNGFormat, WarningsFollowReadWarningAction) {
     bool OKCancel = false;
     bool Answer = true;
   } box;
-  struct TBoxReset {
-    ~TBoxReset() { SetPGWarningBox(nullptr); }
-  } reset;
-  SetPGWarningBox([&](const std::string&, const std::string& caption, bool okCancel) {
+  TScriptedPlatform platform;
+  platform.Box = [&](const std::string&, const std::string& caption, TPGBoxButtons buttons) {
     ++box.Calls;
     box.Caption = caption;
-    box.OKCancel = okCancel;
-    return box.Answer;
-  });
+    box.OKCancel = buttons == pgbOKCancel;
+    return box.Answer ? pgaOK : pgaCancel;
+  };
   TPixelGraphic g;
   const auto readWith = [&](TPGWarningAction action) {
     g.SetReadWarningAction(action);

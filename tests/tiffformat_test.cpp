@@ -17,8 +17,8 @@
 #include "formatregistry.h"
 #include "langstr.h"
 #include "pgexceptions.h"
-#include "pglibrary.h"
 #include "pixelgraphic.h"
+#include "scriptedplatform.h"
 #include "stream.h"
 #include "tiffformat.h"
 #include "tiffpackbits.h"
@@ -154,6 +154,25 @@ std::vector<TRGB> Pixels(const TPixelGraphic& g) {
 
 const TRGB Black = 0, White = 0xFFFFFF;
 
+TEST(TIFFFormat, SignatureAndRegistration) {
+  const TTIFFileFormatReader reader;
+  EXPECT_TRUE(reader.CheckSignature({'I', 'I', 42, 0}));
+  EXPECT_TRUE(reader.CheckSignature({'M', 'M', 0, 42}));
+  EXPECT_FALSE(reader.CheckSignature({'I', 'I', 0, 42}));
+  EXPECT_FALSE(reader.CheckSignature({'M', 'I', 0, 42}));
+  TMemoryStream s;
+  const TFileFormatReader* found = FindReader(Filled(s, Image(1, 1, {8}, 1, {0}).Build()), "bmp");
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->Extension(), "tif");
+  EXPECT_EQ(found->Description(), "Tagged Image File Format");
+  for (const char* extension : {"tif", "TIFF"}) {
+    const TFileFormatWriter* writer = FindWriter(extension);
+    ASSERT_NE(writer, nullptr);
+    EXPECT_EQ(writer->CanWriteResolutions().Bits(), 0xFD);
+    EXPECT_EQ(writer->Listed(), extension[1] == 'i');
+  }
+}
+
 TEST(TIFFFormat, ReadsEveryLayout) {
   for (const bool big : {false, true}) {
     SCOPED_TRACE(big ? "MM" : "II");
@@ -244,10 +263,11 @@ TEST(TIFFFormat, SingleStripThatDoesNotFitFollowsTheWarningAction) {
   const Bytes file = Image(1, 4, {8}, 1, {1, 2, 3, 4}).Set(278, 4, {2}).Build();
   std::string boxes;
   bool answer = true;
-  SetPGWarningBox([&](const std::string& text, const std::string& caption, bool okCancel) {
-    boxes += caption + (okCancel ? " ?: " : ": ") + text + "\n";
-    return answer;
-  });
+  TScriptedPlatform platform;
+  platform.Box = [&](const std::string& text, const std::string& caption, TPGBoxButtons buttons) {
+    boxes += caption + (buttons == pgbOKCancel ? " ?: " : ": ") + text + "\n";
+    return answer ? pgaOK : pgaCancel;
+  };
   const std::string text = "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
   TPixelGraphic g;
   for (TPGWarningAction a : {pgwaIgnore, pgwaOKBox, pgwaOKCancelBox}) {
@@ -260,7 +280,6 @@ TEST(TIFFFormat, SingleStripThatDoesNotFitFollowsTheWarningAction) {
   EXPECT_EQ(Failure([&] { ReadTIFF(file, g); }), text);
   g.SetReadWarningAction(pgwaRaise);
   EXPECT_EQ(Failure([&] { ReadTIFF(file, g); }), text);
-  SetPGWarningBox(nullptr);
 }
 
 TEST(TIFFFormat, PackBits) {
@@ -283,6 +302,41 @@ TEST(TIFFFormat, PackBits) {
   EXPECT_EQ(encode(literal).size(), 202u);
   EXPECT_EQ(encode(literal)[129], 71);
 
+  // The rules position by position, as simply as they can be put, against
+  // rows of few byte values and runs of every length.
+  const auto rules = [](const Bytes& row) {
+    const size_t n = row.size();
+    std::vector<size_t> run(n);
+    for (size_t i = 0, j = 0; i < n; i = j) {
+      while (j < n && row[j] == row[i]) ++j;
+      std::fill(run.begin() + ptrdiff_t(i), run.begin() + ptrdiff_t(j), j - i);
+    }
+    for (size_t p = 1; p < n; ++p)
+      if (run[p] == 2 && run[p - 1] == 1) run[p] = 1;
+    for (size_t p = n; p-- > 1;)
+      if (run[p - 1] == 2 && run[p] == 1) run[p - 1] = 1;
+    Bytes code;
+    for (size_t p = 0, length = 1; p < n; p += length, length = 1) {
+      if (run[p] == 1) {
+        while (length < 128 && p + length < n && run[p + length] <= 1) ++length;
+        code.push_back(uint8_t(length - 1));
+        code.insert(code.end(), row.begin() + ptrdiff_t(p), row.begin() + ptrdiff_t(p + length));
+      } else {
+        while (length < 128 && p + length < n && row[p + length] == row[p]) ++length;
+        code.push_back(uint8_t(1 - length));
+        code.push_back(row[p]);
+      }
+    }
+    return code;
+  };
+  std::mt19937 random(7);
+  for (int i = 0; i < 3000; ++i) {
+    Bytes row(random() % 400);
+    const uint32_t values = 2 + i % 3, stay = i % 4 == 0 ? 98 : 0;
+    for (size_t k = 0; k < row.size(); ++k) row[k] = k > 0 && random() % 100 < stay ? row[k - 1] : random() % values;
+    ASSERT_EQ(encode(row), rules(row)) << i;
+  }
+
   // Decoding: a row may end inside a strip and the next continue there; -128 is skipped.
   TPixelGraphic g;
   ReadTIFF(Image(3, 2, {8}, 1, {0x80, 0xFE, 7, 0x01, 1, 2, 0x80, 0x00, 2}, 32773).Build(), g);
@@ -298,7 +352,6 @@ TEST(TIFFFormat, PackBits) {
   EXPECT_EQ(g.GetPixel(2, 0), 7u);
 
   // Rows far longer than the code window, and strips of several rows.
-  std::mt19937 random(3);
   TPixelGraphic big, back;
   big.SetSize(3001, 40, 3);
   for (int32_t y = 0; y < 40; ++y)
@@ -512,37 +565,35 @@ TEST(TIFFFormat, ProgressEventsNameReaderAndWriter) {
   g.SetSize(2, 3, 2);
   g.SetPaletteIdent(pGray256);
   std::string log;
-  TObject* sender = nullptr;
   int abortAt = -1;
-  g.OnProgressStart = [&](TObject* s) { sender = s, log += "["; };
+  const auto name = [](TObject* s) {
+    return dynamic_cast<TTIFFileFormatReader*>(s) ? "r" : dynamic_cast<TTIFFileFormatWriter*>(s) ? "w" : "?";
+  };
+  g.OnProgressStart = [&](TObject* s) { log += std::string(name(s)) + "["; };
   g.OnProgress = [&](TObject* s, int step, int max, bool& abort) {
-    log += std::to_string(step) + "/" + std::to_string(max) + (s == sender ? " " : "? ");
+    log += name(s) + std::to_string(step) + "/" + std::to_string(max) + " ";
     abort = step == abortAt;
   };
-  g.OnProgressEnd = [&](TObject* s) { log += s == sender ? "]" : "?]"; };
-  TTIFFileFormatWriter writer;
+  g.OnProgressEnd = [&](TObject* s) { log += std::string(name(s)) + "]"; };
   TMemoryStream s;
   abortAt = 0;  // writing does not stop
-  writer.Write(s, g);
-  EXPECT_EQ(sender, &writer);
-  EXPECT_EQ(log, "[0/2 1/2 2/2 ]");
+  TTIFFileFormatWriter().Write(s, g);
+  EXPECT_EQ(log, "w[w0/2 w1/2 w2/2 w]");
   log.clear();
-  TTIFFileFormatReader reader;
   s.SetPosition(0);
-  reader.Read(s, g, 0);
-  EXPECT_EQ(sender, &reader);
-  EXPECT_EQ(log, "[0/3 ]");
+  TTIFFileFormatReader().Read(s, g, 0);
+  EXPECT_EQ(log, "r[r0/3 r]");
   // The end event comes also after a failure, which keeps the rows read.
   log.clear();
   abortAt = -1;
   EXPECT_EQ(Failure([&] { ReadTIFF(WithStripAtEnd(Image(2, 3, {8}, 1, {}), {1, 2, 3, 4, 5}), g); }),
             "TIFF: Unexpected end of file");
-  EXPECT_EQ(log, "[0/3 1/3 ]");
+  EXPECT_EQ(log, "r[r0/3 r1/3 r]");
   EXPECT_EQ(g.GetPixel(1, 1), 4u);
   log.clear();
   EXPECT_EQ(Failure([&] { ReadTIFF(Image(2, 3, {8}, 1, {0xFF, 1, 0xFD, 2}, 32773).Build(), g); }),
             "TIFF (PackBits): Invalid count of bytes in row 1");
-  EXPECT_EQ(log, "[0/3 ]");
+  EXPECT_EQ(log, "r[r0/3 r]");
 }
 
 // libtiff's tools and ImageMagick as the peers.

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "langstr.h"
-#include "pglibrary.h"
+#include "platform.h"
 
 std::string CodecWarningFailure(TPGWarningAction Action, const std::string& FormatName, const std::string& Text) {
   const std::string prefix = FormatName + ": ";

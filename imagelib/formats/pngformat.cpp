@@ -289,8 +289,8 @@ void TPNGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   }
   // A header may promise far more pixels than the rest of the file can
   // inflate to; refuse it before setting memory aside.
-  const int64_t rawBytes = int64_t(height) * (1 + (int64_t(width) * depth * channels + 7) / 8);
-  if (rawBytes / DeflateMaxRatio > Stream.Size() - Stream.Position()) RaisePNGError(LangStr(32));
+  const int64_t pixelBytes = (int64_t(width) * height * depth * channels + 7) / 8;
+  if (pixelBytes / DeflateMaxRatio > Stream.Size() - Stream.Position()) RaisePNGError(LangStr(32));
 
   bool fileBackground = false;
   TRGB background = Graphic.BackGroundColor();

@@ -17,6 +17,7 @@
 
 namespace {
 
+// Large blocks keep the calls of a file stream few.
 constexpr size_t BlockSize = 65536;
 constexpr uint32_t LargestNumber = std::numeric_limits<uint32_t>::max();
 

@@ -21,9 +21,12 @@ TTIFFileFormatWriter::TTIFFileFormatWriter(const char* ClassName, const char* Ex
     : TFileFormatWriter(ClassName, Extension, TIFFDescription, Listed, TColorResolutions(0xFD)) {}
 
 void TTIFFileFormatWriter::Write(TStream& Stream, TPixelGraphic& Graphic) {
-  WriteHeader(Stream);
-  WriteImage(Stream, Graphic);
-  WriteTrailer(Stream);
+  // The registered writer serves every thread that saves; the state of one
+  // write lives in a writer of its own.
+  TTIFFileFormatWriter writer(ClassName().c_str(), Extension().c_str(), Listed());
+  writer.WriteHeader(Stream);
+  writer.WriteImage(Stream, Graphic);
+  writer.WriteTrailer(Stream);
 }
 
 void RegisterTIFFFileFormats(TFileFormatReaders& Readers, TFileFormatWriters& Writers) {

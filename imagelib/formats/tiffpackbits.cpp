@@ -9,38 +9,44 @@
 #include "tiffstructure.h"
 
 void TPackBitsEncoder::EncodeRow(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Code) {
-  std::vector<uint32_t>& run = FRunLength;
-  run.resize(Count);
-  for (size_t i = 0; i < Count;) {
-    size_t j = i + 1;
-    while (j < Count && Row[j] == Row[i]) ++j;
-    std::fill(run.begin() + ptrdiff_t(i), run.begin() + ptrdiff_t(j), uint32_t(j - i));
-    i = j;
+  // same[k]: byte k equals byte k - 1; zero beyond the row on either side.
+  FSame.assign(Count + 3, 0);
+  uint8_t* const same = FSame.data() + 1;
+  for (size_t k = 1; k < Count; ++k) same[k] = Row[k] == Row[k - 1];
+  // The length of the run each byte is in: 1, 2, or 3 for any longer one.
+  // Worked out from its neighbours rather than by walking the runs, whose
+  // lengths in photographs are too random for branches to guess.
+  FRunLength.resize(Count);
+  uint8_t* const run = FRunLength.data();
+  for (size_t p = 0; p < Count; ++p) {
+    const uint8_t prev = same[p], next = same[p + 1];
+    const uint8_t longer = (prev & next) | (prev & same[p - 1]) | (next & same[p + 2]);
+    run[p] = uint8_t(1 + (prev | next) + longer);
   }
-  for (size_t p = 1; p < Count; ++p)
-    if (run[p] == 2 && run[p - 1] == 1) run[p] = 1;
-  for (size_t p = Count > 1 ? Count - 1 : 0; p-- > 0;)
-    if (run[p] == 2 && run[p + 1] == 1) run[p] = 1;
+  for (size_t p = 1; p < Count; ++p) run[p] = run[p] == 2 && run[p - 1] == 1 ? 1 : run[p];
+  for (size_t p = Count > 1 ? Count - 1 : 0; p-- > 0;) run[p] = run[p] == 2 && run[p + 1] == 1 ? 1 : run[p];
 
-  // Literal blocks of up to 128 bytes cost one byte more; nothing costs more.
+  // No block codes a byte into more than two.
   const size_t start = Code.size();
-  Code.resize(start + Count + (Count + 127) / 128);
-  uint8_t* out = Code.data() + start;
+  Code.resize(start + 2 * Count);
+  uint8_t* const first = Code.data() + start;
+  uint8_t* out = first;
   for (size_t p = 0; p < Count;) {
+    const size_t limit = std::min<size_t>(128, Count - p);
     size_t n = 1;
     if (run[p] == 1) {
-      while (n < 128 && p + n < Count && run[p + n] <= 1) ++n;
+      while (n < limit && run[p + n] == 1) ++n;
       *out++ = uint8_t(n - 1);
       std::memcpy(out, Row + p, n);
       out += n;
     } else {
-      while (n < 128 && p + n < Count && Row[p + n] == Row[p]) ++n;
+      while (n < limit && Row[p + n] == Row[p]) ++n;
       *out++ = uint8_t(1 - n);
       *out++ = Row[p];
     }
     p += n;
   }
-  Code.resize(size_t(out - Code.data()));
+  Code.resize(start + size_t(out - first));
 }
 
 void TPackBitsDecoder::SetPosition(uint64_t Offset) {

@@ -17,7 +17,8 @@ public:
   void EncodeRow(const uint8_t* Row, size_t Count, std::vector<uint8_t>& Code);
 
 private:
-  std::vector<uint32_t> FRunLength;
+  std::vector<uint8_t> FRunLength;
+  std::vector<uint8_t> FSame;
 };
 
 // Decodes rows from the TIFF data of a stream, fetching the code through a

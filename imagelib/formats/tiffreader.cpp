@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "langstr.h"
-#include "pglibrary.h"
 #include "pixelgraphic.h"
+#include "platform.h"
 #include "stream.h"
 #include "tiffformat.h"
 #include "tiffpackbits.h"
@@ -17,9 +17,9 @@ namespace {
 
 [[noreturn]] void RaiseEndOfFile() { RaiseTIFFReadError(LangStr(32)); }
 
-// The TIFF data of a stream, read by offsets from where it begins. Nothing
-// beyond the end of the stream is ever asked of it, so declared counts are
-// checked against what the file holds before memory is set aside for them.
+// The TIFF data of a stream, read by offsets from where it begins. Reading
+// beyond its end is refused, and Holds lets declared counts be checked
+// against what the file has before memory is set aside for them.
 class TTIFFData {
 public:
   explicit TTIFFData(TStream& stream)
@@ -98,7 +98,7 @@ public:
     const uint8_t* p = e->Value;
     if (bytes > 4) {
       const uint32_t offset = FOrder.Get32(e->Value);
-      if (!FData.Holds(offset, bytes)) RaiseEndOfFile();
+      if (!FData.Holds(offset, bytes)) RaiseEndOfFile();  // before allocating
       stored.resize(size_t(bytes));
       FData.ReadAt(offset, stored.data(), stored.size());
       p = stored.data();
@@ -273,7 +273,8 @@ void SetPalette(TPixelGraphic& graphic, const TTIFFImage& image) {
   }
 }
 
-uint8_t ClampedDifference(int minuend, int a, int b) { return uint8_t(std::max(minuend - a - b, 0)); }
+// One channel of a CMYK sample: the light its ink and the black leave.
+uint8_t LightLeft(int ink, int black) { return uint8_t(std::max(255 - ink - black, 0)); }
 
 // Turns a row as the file stores it into a buffer row of the graphic.
 void ConvertRow(const TTIFFImage& image, const uint8_t* src, size_t rowBytes, uint8_t* dest, int32_t width) {
@@ -288,9 +289,9 @@ void ConvertRow(const TTIFFImage& image, const uint8_t* src, size_t rowBytes, ui
     case 32:
       for (int32_t x = 0; x < width; ++x, src += 4, dest += 3) {
         if (image.Photometric == tpCMYK) {
-          dest[0] = ClampedDifference(255, src[2], src[3]);
-          dest[1] = ClampedDifference(255, src[1], src[3]);
-          dest[2] = ClampedDifference(255, src[0], src[3]);
+          dest[0] = LightLeft(src[2], src[3]);
+          dest[1] = LightLeft(src[1], src[3]);
+          dest[2] = LightLeft(src[0], src[3]);
         } else {
           dest[0] = src[2];
           dest[1] = src[1];

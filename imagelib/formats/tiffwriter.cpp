@@ -28,6 +28,7 @@ struct TTIFFLayout {
   uint32_t Strips = 0;
 
   bool Palette() const { return Photometric == tpPalette; }
+  uint32_t ColorMapValues() const { return Palette() ? 3u << BitCount : 0; }
 };
 
 TTIFFLayout PlanLayout(const TPixelGraphic& graphic, bool packBits) {
@@ -59,11 +60,35 @@ TTIFFLayout PlanLayout(const TPixelGraphic& graphic, bool packBits) {
       l.Photometric = l.CMYK ? tpCMYK : tpRGB;
   }
   // Strips of about 32 KB, reckoned with PackBits at its worst.
-  const uint32_t worstRow = packBits ? 2 * l.RowBytes : l.RowBytes;
-  l.RowsPerStrip = std::max(std::min(worstRow > 0 ? 32767 / worstRow : height, height), 1u);
+  const uint64_t worstRow = uint64_t(l.RowBytes) * (packBits ? 2 : 1);
+  const uint64_t rows = worstRow > 0 ? 32767 / worstRow : height;
+  l.RowsPerStrip = uint32_t(std::clamp<uint64_t>(rows, 1, std::max(height, 1u)));
   l.Strips = (height + l.RowsPerStrip - 1) / l.RowsPerStrip;
   return l;
 }
+
+// Where the IFD and the values outside its entries go, relative to the
+// start of the TIFF data: IFD, next-IFD offset, ColorMap, BitsPerSample of
+// RGB or CMYK, the two resolutions, and the strip arrays when there are
+// several strips.
+struct TIFDPlace {
+  uint32_t IFD, Entries, ColorMap, BitsPerSample, XResolution, YResolution, StripOffsets, StripByteCounts, End;
+
+  TIFDPlace(const TTIFFLayout& l, uint32_t ifd) : IFD(ifd) {
+    Entries = BaselineEntries + (l.Palette() ? 1 : 0);
+    ColorMap = IFD + 2 + TIFFEntrySize * Entries + 4;
+    BitsPerSample = ColorMap + 2 * l.ColorMapValues();
+    XResolution = BitsPerSample + (l.BitCount == 24 ? 2 * l.Samples : 0);
+    YResolution = XResolution + 8;
+    StripOffsets = YResolution + 8;
+    const uint32_t arrayBytes = l.Strips > 1 ? 4 * l.Strips : 0;
+    StripByteCounts = StripOffsets + arrayBytes;
+    End = StripByteCounts + arrayBytes;
+  }
+  // The value field of an entry.
+  uint32_t Value(uint32_t entry) const { return IFD + 2 + TIFFEntrySize * entry + 8; }
+  uint32_t NextIFDField() const { return IFD + 2 + TIFFEntrySize * Entries; }
+};
 
 void PutEntry(TTIFFByteOrder order, uint8_t* p, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
   order.Put16(p, tag);
@@ -76,6 +101,54 @@ void PutEntry(TTIFFByteOrder order, uint8_t* p, uint16_t tag, uint16_t type, uin
   } else {
     order.Put32(p + 8, value);
   }
+}
+
+// The IFD and the values after it, up to the strips. Strip offsets and byte
+// counts are filled in once the strips are written.
+std::vector<uint8_t> BuildIFD(const TPixelGraphic& graphic, const TTIFFLayout& l, const TIFDPlace& at,
+                              TTIFFByteOrder o, bool packBits) {
+  std::vector<uint8_t> block(at.End - at.IFD, 0);
+  uint8_t* const b = block.data();
+  const auto put16 = [&](uint32_t offset, uint32_t v) { o.Put16(b + (offset - at.IFD), v); };
+  const auto put32 = [&](uint32_t offset, uint32_t v) { o.Put32(b + (offset - at.IFD), v); };
+  o.Put16(b, at.Entries);
+  uint8_t* e = b + 2;
+  const auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+    PutEntry(o, e, tag, type, count, value);
+    e += TIFFEntrySize;
+  };
+  entry(ttNewSubfileType, tfLong, 1, 0);
+  entry(ttImageWidth, tfLong, 1, uint32_t(graphic.GetWidth()));
+  entry(ttImageLength, tfLong, 1, uint32_t(graphic.GetHeight()));
+  if (l.BitCount == 24)
+    entry(ttBitsPerSample, tfShort, l.Samples, at.BitsPerSample);
+  else
+    entry(ttBitsPerSample, tfShort, 1, uint32_t(l.BitCount));
+  entry(ttCompression, tfShort, 1, packBits ? tcPackBits : tcNone);
+  entry(ttPhotometricInterpretation, tfShort, 1, l.Photometric);
+  entry(ttStripOffsets, tfLong, l.Strips, at.StripOffsets);
+  entry(ttSamplesPerPixel, tfShort, 1, l.Samples);
+  entry(ttRowsPerStrip, tfLong, 1, l.RowsPerStrip);
+  entry(ttStripByteCounts, tfLong, l.Strips, at.StripByteCounts);
+  entry(ttXResolution, tfRational, 1, at.XResolution);
+  entry(ttYResolution, tfRational, 1, at.YResolution);
+  entry(ttResolutionUnit, tfShort, 1, uint32_t(TIFFWriteResolutionUnit) + 1);
+  if (l.Palette()) entry(ttColorMap, tfShort, l.ColorMapValues(), at.ColorMap);
+
+  const uint32_t perChannel = l.ColorMapValues() / 3;
+  for (uint32_t i = 0; i < perChannel; ++i) {
+    const TRGB c = int32_t(i) < graphic.PaletteCount() ? graphic.PaletteEntries(int32_t(i)) : 0;
+    put16(at.ColorMap + 2 * i, GetRValue(c) * 256u);
+    put16(at.ColorMap + 2 * (perChannel + i), GetGValue(c) * 256u);
+    put16(at.ColorMap + 2 * (2 * perChannel + i), GetBValue(c) * 256u);
+  }
+  if (l.BitCount == 24)
+    for (uint32_t s = 0; s < l.Samples; ++s) put16(at.BitsPerSample + 2 * s, 8);
+  put32(at.XResolution, uint32_t(TIFFWriteXResolutionNumerator));
+  put32(at.XResolution + 4, uint32_t(TIFFWriteXResolutionDenominator));
+  put32(at.YResolution, uint32_t(TIFFWriteYResolutionNumerator));
+  put32(at.YResolution + 4, uint32_t(TIFFWriteYResolutionDenominator));
+  return block;
 }
 
 // Builds the stored form of image row y in a buffer of RowBytes bytes.
@@ -106,6 +179,56 @@ void BuildRow(const TPixelGraphic& graphic, const TTIFFLayout& l, int32_t y, uin
   if (usedBits != 0) row[l.RowBytes - 1] &= uint8_t(0xFF << (8 - usedBits));
 }
 
+// Overwrites a 32-bit field written before.
+void PutAt(TStream& stream, TTIFFByteOrder order, int64_t position, uint32_t value) {
+  uint8_t field[4];
+  order.Put32(field, value);
+  stream.SetPosition(position);
+  stream.WriteBuffer(field, sizeof field);
+}
+
+// Writes the rows from position on, with progress events from sender, and
+// returns the position after them.
+uint32_t WriteStrips(TObject* sender, TStream& stream, TPixelGraphic& graphic, const TTIFFLayout& layout,
+                     uint32_t position, bool packBits, std::vector<uint32_t>& offsets,
+                     std::vector<uint32_t>& byteCounts) {
+  const int32_t height = graphic.GetHeight();
+  std::vector<uint8_t> row(layout.RowBytes), code;
+  TPackBitsEncoder encoder;
+  if (graphic.OnProgressStart) graphic.OnProgressStart(sender);
+  try {
+    for (int32_t y = 0; y < height; ++y) {
+      const uint32_t strip = uint32_t(y) / layout.RowsPerStrip;
+      if (uint32_t(y) % layout.RowsPerStrip == 0) {
+        // Strips start on a word boundary.
+        if (position & 1) {
+          const uint8_t pad = 0;
+          stream.WriteBuffer(&pad, 1);
+          ++position;
+        }
+        offsets[strip] = position;
+      }
+      BuildRow(graphic, layout, y, row.data());
+      const std::vector<uint8_t>* stored = &row;
+      if (packBits) {
+        code.clear();
+        encoder.EncodeRow(row.data(), row.size(), code);
+        stored = &code;
+      }
+      stream.WriteBuffer(stored->data(), stored->size());
+      position += uint32_t(stored->size());
+      byteCounts[strip] = position - offsets[strip];
+      bool abort = false;  // a file half written is of no use
+      if (graphic.OnProgress) graphic.OnProgress(sender, y, height - 1, abort);
+    }
+  } catch (...) {
+    if (graphic.OnProgressEnd) graphic.OnProgressEnd(sender);
+    throw;
+  }
+  if (graphic.OnProgressEnd) graphic.OnProgressEnd(sender);
+  return position;
+}
+
 }  // namespace
 
 void TTIFFileFormatWriter::WriteHeader(TStream& Stream) {
@@ -122,125 +245,27 @@ void TTIFFileFormatWriter::WriteImage(TStream& Stream, TPixelGraphic& Graphic) {
     throw EPGTIFFileFormatWriter("TIFF: Internal Error");
   const bool packBits = TIFFWriteCompression == tcPackBits;
   const TTIFFLayout l = PlanLayout(Graphic, packBits);
-  const int32_t height = Graphic.GetHeight();
-
-  // IFD, next-IFD offset, then the values that do not fit into their entries.
-  const uint32_t ifd = uint32_t(Stream.Position() - FStart);
-  const uint32_t entries = BaselineEntries + (l.Palette() ? 1 : 0);
-  const uint32_t colorMapValues = l.Palette() ? 3u << l.BitCount : 0;
-  const uint32_t colorMap = ifd + 2 + TIFFEntrySize * entries + 4;
-  const uint32_t bitsPerSample = colorMap + 2 * colorMapValues;
-  const uint32_t xResolution = bitsPerSample + (l.BitCount == 24 ? 2 * l.Samples : 0);
-  const uint32_t yResolution = xResolution + 8;
-  const uint32_t stripOffsets = yResolution + 8;
-  const uint32_t stripByteCounts = stripOffsets + (l.Strips > 1 ? 4 * l.Strips : 0);
-  const uint32_t end = stripByteCounts + (l.Strips > 1 ? 4 * l.Strips : 0);
-
-  std::vector<uint8_t> block(end - ifd, 0);
-  uint8_t* b = block.data();
-  FOrder.Put16(b, entries);
-  uint8_t* e = b + 2;
-  const TTIFFByteOrder o = FOrder;
-  const auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
-    PutEntry(o, e, tag, type, count, value);
-    e += TIFFEntrySize;
-  };
-  entry(ttNewSubfileType, tfLong, 1, 0);
-  entry(ttImageWidth, tfLong, 1, uint32_t(Graphic.GetWidth()));
-  entry(ttImageLength, tfLong, 1, uint32_t(height));
-  if (l.BitCount == 24)
-    entry(ttBitsPerSample, tfShort, l.Samples, bitsPerSample);
-  else
-    entry(ttBitsPerSample, tfShort, 1, uint32_t(l.BitCount));
-  entry(ttCompression, tfShort, 1, packBits ? tcPackBits : tcNone);
-  entry(ttPhotometricInterpretation, tfShort, 1, l.Photometric);
-  entry(ttStripOffsets, tfLong, l.Strips, stripOffsets);
-  entry(ttSamplesPerPixel, tfShort, 1, l.Samples);
-  entry(ttRowsPerStrip, tfLong, 1, l.RowsPerStrip);
-  entry(ttStripByteCounts, tfLong, l.Strips, stripByteCounts);
-  entry(ttXResolution, tfRational, 1, xResolution);
-  entry(ttYResolution, tfRational, 1, yResolution);
-  entry(ttResolutionUnit, tfShort, 1, uint32_t(TIFFWriteResolutionUnit + 1));
-  if (l.Palette()) entry(ttColorMap, tfShort, colorMapValues, colorMap);
-  const uint32_t nextIFDField = uint32_t(e - b) + ifd;
-
-  const uint32_t entriesPerChannel = colorMapValues / 3;
-  for (uint32_t i = 0; i < entriesPerChannel; ++i) {
-    const TRGB c = int32_t(i) < Graphic.PaletteCount() ? Graphic.PaletteEntries(int32_t(i)) : 0;
-    uint8_t* m = b + (colorMap - ifd) + 2 * i;
-    FOrder.Put16(m, GetRValue(c) * 256u);
-    FOrder.Put16(m + 2 * entriesPerChannel, GetGValue(c) * 256u);
-    FOrder.Put16(m + 4 * entriesPerChannel, GetBValue(c) * 256u);
-  }
-  if (l.BitCount == 24)
-    for (uint32_t s = 0; s < l.Samples; ++s) FOrder.Put16(b + (bitsPerSample - ifd) + 2 * s, 8);
-  FOrder.Put32(b + (xResolution - ifd), uint32_t(TIFFWriteXResolutionNumerator));
-  FOrder.Put32(b + (xResolution - ifd) + 4, uint32_t(TIFFWriteXResolutionDenominator));
-  FOrder.Put32(b + (yResolution - ifd), uint32_t(TIFFWriteYResolutionNumerator));
-  FOrder.Put32(b + (yResolution - ifd) + 4, uint32_t(TIFFWriteYResolutionDenominator));
-
-  uint8_t field[4];
-  FOrder.Put32(field, ifd);
-  Stream.SetPosition(FNextIFDOffsetPos);
-  Stream.WriteBuffer(field, 4);
-  Stream.SetPosition(FStart + ifd);
-  Stream.WriteBuffer(block.data(), block.size());
-  FNextIFDOffsetPos = FStart + nextIFDField;
+  const TIFDPlace at(l, uint32_t(Stream.Position() - FStart));
+  PutAt(Stream, FOrder, FNextIFDOffsetPos, at.IFD);
+  Stream.SetPosition(FStart + at.IFD);
+  const std::vector<uint8_t> ifd = BuildIFD(Graphic, l, at, FOrder, packBits);
+  Stream.WriteBuffer(ifd.data(), ifd.size());
+  FNextIFDOffsetPos = FStart + at.NextIFDField();
 
   std::vector<uint32_t> offsets(l.Strips), byteCounts(l.Strips);
-  std::vector<uint8_t> row(l.RowBytes), code;
-  TPackBitsEncoder encoder;
-  uint32_t position = end;
-  if (Graphic.OnProgressStart) Graphic.OnProgressStart(this);
-  try {
-    for (int32_t y = 0; y < height; ++y) {
-      const uint32_t strip = uint32_t(y) / l.RowsPerStrip;
-      if (uint32_t(y) % l.RowsPerStrip == 0) {
-        // Strips start on a word boundary.
-        if (position & 1) {
-          const uint8_t pad = 0;
-          Stream.WriteBuffer(&pad, 1);
-          ++position;
-        }
-        offsets[strip] = position;
-      }
-      BuildRow(Graphic, l, y, row.data());
-      const uint8_t* stored = row.data();
-      size_t size = row.size();
-      if (packBits) {
-        code.clear();
-        encoder.EncodeRow(row.data(), row.size(), code);
-        stored = code.data();
-        size = code.size();
-      }
-      Stream.WriteBuffer(stored, size);
-      position += uint32_t(size);
-      byteCounts[strip] = position - offsets[strip];
-      bool abort = false;
-      if (Graphic.OnProgress) Graphic.OnProgress(this, y, height - 1, abort);
-    }
-  } catch (...) {
-    if (Graphic.OnProgressEnd) Graphic.OnProgressEnd(this);
-    throw;
-  }
-  if (Graphic.OnProgressEnd) Graphic.OnProgressEnd(this);
-
+  const uint32_t end = WriteStrips(this, Stream, Graphic, l, at.End, packBits, offsets, byteCounts);
   // With one strip its offset and byte count sit in the entries themselves.
   if (l.Strips == 1) {
-    FOrder.Put32(field, offsets[0]);
-    Stream.SetPosition(FStart + ifd + 2 + TIFFEntrySize * StripOffsetsEntry + 8);
-    Stream.WriteBuffer(field, 4);
-    FOrder.Put32(field, byteCounts[0]);
-    Stream.SetPosition(FStart + ifd + 2 + TIFFEntrySize * StripByteCountsEntry + 8);
-    Stream.WriteBuffer(field, 4);
+    PutAt(Stream, FOrder, FStart + at.Value(StripOffsetsEntry), offsets[0]);
+    PutAt(Stream, FOrder, FStart + at.Value(StripByteCountsEntry), byteCounts[0]);
   } else if (l.Strips > 1) {
     std::vector<uint8_t> arrays(8 * size_t(l.Strips));
     for (uint32_t s = 0; s < l.Strips; ++s) {
       FOrder.Put32(arrays.data() + 4 * s, offsets[s]);
       FOrder.Put32(arrays.data() + 4 * (l.Strips + s), byteCounts[s]);
     }
-    Stream.SetPosition(FStart + stripOffsets);
+    Stream.SetPosition(FStart + at.StripOffsets);
     Stream.WriteBuffer(arrays.data(), arrays.size());
   }
-  Stream.SetPosition(FStart + position);
+  Stream.SetPosition(FStart + end);
 }

@@ -1,0 +1,81 @@
+#include "filereplacement.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "langstr.h"
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what) { throw EStreamError(LangStr1(31, what)); }
+
+// Creates a new empty file next to target, readable and writable as the
+// process's file-creation mask allows; returns its name.
+std::string CreateTemporaryBeside(const std::filesystem::path& target, const std::string& fileName) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%08x", unsigned(random()));
+    std::string hidden = ".";
+    hidden += target.filename().string();
+    hidden += suffix;
+    const std::filesystem::path name = target.parent_path() / hidden;
+    const int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      close(fd);
+      return name.string();
+    }
+    if (errno != EEXIST) break;
+  }
+  Fail("Opening \"" + fileName + "\"");
+}
+
+}  // namespace
+
+TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(FileName) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  // Through a link the file it names is replaced, not the link.
+  fs::path target = fs::canonical(FileName, error);
+  if (error) target = fs::absolute(FileName, error);
+  if (error || target.filename().empty()) Fail("Opening \"" + FileName + "\"");
+  FTarget = target.string();
+  struct stat old;
+  const bool exists = stat(FTarget.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) {
+    FStream = std::make_unique<TFileStream>(FTarget, fmCreate);
+    return;
+  }
+  FTemporary = CreateTemporaryBeside(target, FileName);
+  try {
+    if (exists) {
+      // Handing the file to another owner needs privileges; a file that stays
+      // ours does not take over the old one's set-id bits.
+      const bool ownerKept = chown(FTemporary.c_str(), old.st_uid, old.st_gid) == 0;
+      chmod(FTemporary.c_str(), old.st_mode & (ownerKept ? 07777 : 0777));
+    }
+    FStream = std::make_unique<TFileStream>(FTemporary, fmCreate);
+  } catch (...) {
+    std::remove(FTemporary.c_str());
+    throw;
+  }
+}
+
+TFileReplacement::~TFileReplacement() {
+  FStream.reset();
+  if (!FTemporary.empty()) std::remove(FTemporary.c_str());
+}
+
+void TFileReplacement::Commit() {
+  FStream->Flush();
+  FStream.reset();
+  if (FTemporary.empty()) return;
+  if (std::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail("Writing \"" + FFileName + "\"");
+  FTemporary.clear();
+}
