@@ -3,22 +3,11 @@
 #include <cstring>
 #include <new>
 
+#include "byteorder.h"
 #include "colormapping.h"
 #include "langstr.h"
 #include "pglibrary.h"
 #include "pgexceptions.h"
-
-namespace {
-
-void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void PutLE32(uint8_t* p, uint32_t v) {
-  PutLE16(p, v);
-  PutLE16(p + 2, v >> 16);
-}
-}  // namespace
 
 // Set by the application at start, before any thread runs.
 long double ScreenGamma = 1.8L;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "byteorder.h"
 #include "formatoptions.h"
 #include "langstr.h"
 #include "pgexceptions.h"
@@ -19,20 +20,6 @@ enum TBMPCompression : uint32_t { BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFI
 [[noreturn]] void RaiseBMPError(const std::string& text) { throw EPGBMPFileFormatReader("BMP: " + text); }
 
 [[noreturn]] void RaiseInvalid(const char* field) { RaiseBMPError(LangStr1(7, field)); }
-
-uint16_t GetLE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-
-uint32_t GetLE32(const uint8_t* p) { return GetLE16(p) | (uint32_t(GetLE16(p + 2)) << 16); }
-
-void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-
-void PutLE32(uint8_t* p, uint32_t v) {
-  PutLE16(p, v);
-  PutLE16(p + 2, v >> 16);
-}
 
 int32_t ClampToInt32(int64_t v) {
   return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "byteorder.h"
 #include "formatoptions.h"
 #include "langstr.h"
 #include "pgexceptions.h"
@@ -28,8 +29,6 @@ constexpr int64_t LongestRun = 0x3F;
 [[noreturn]] void RaiseUnknownSubformat() { RaisePCXError(LangStr(33)); }
 
 [[noreturn]] void RaiseEndOfFile() { RaisePCXError(LangStr(32)); }
-
-uint16_t GetLE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 struct TPCXHeader {
   uint8_t Version;

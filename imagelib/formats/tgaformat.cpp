@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "byteorder.h"
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
@@ -28,13 +29,6 @@ constexpr int32_t LargestSide = 0xFFFF;
 [[noreturn]] void RaiseNotSupported() { RaiseTGAError(LangStr(30)); }
 
 [[noreturn]] void RaiseEndOfFile() { RaiseTGAError(LangStr(32)); }
-
-uint16_t GetLE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-
-void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
 
 struct TTGAHeader {
   uint8_t IdLength;
