@@ -297,8 +297,7 @@ TEST(JPEGFormat, BrokenFilesRaiseJPGErrors) {
               TMyMemoryStream s;
               s.SetPointer(block.data(), block.size());
               TJPGFileFormatWriter().Write(s, source);
-            })
-                .rfind("JPG: ", 0),
+            }).rfind("JPG: ", 0),
             0u);
   g.SetSize(0, 0, 3);
   EXPECT_EQ(Failure([&] { WriteJPEG(g); }).rfind("JPG: ", 0), 0u);

@@ -221,8 +221,8 @@ TEST(PNGFormat, RoundTripOfEveryColorResolution) {
     int colorType;
     int depth;
   } const cases[] = {
-      {crBlackWhite, 0, pBlackWhite, 3, 1}, {cr2Colors, 0, pUnknown, 3, 1},  {crGray16, 1, pGray16, 3, 4},
-      {crSys16, 1, pSys16, 3, 4},           {cr16Colors, 1, pUnknown, 3, 4}, {crGray256, 2, pGray256, 0, 8},
+      {crBlackWhite, 0, pBlackWhite, 3, 1}, {cr2Colors, 0, pUnknown, 3, 1},     {crGray16, 1, pGray16, 3, 4},
+      {crSys16, 1, pSys16, 3, 4},           {cr16Colors, 1, pUnknown, 3, 4},    {crGray256, 2, pGray256, 0, 8},
       {cr256Colors, 2, pUnknown, 3, 8},     {crTrueColor, 3, pTrueColor, 2, 8},
   };
   std::mt19937 random(11);
@@ -575,6 +575,12 @@ TEST(PNGFormat, BrokenFilesRaisePNGErrors) {
   for (int i = 0; i < 4; ++i) big[29 + i] = uint8_t(crcValue >> (24 - 8 * i));
   EXPECT_EQ(Failure([&] { ReadPNG(big, g); }), "PNG: Unexpected end of file");
 
+  // A text chunk that claims 2 GB after the pixels: libpng would set that
+  // much aside, and zero it, before finding the file at its end.
+  Bytes text(good.begin(), good.end() - 12);
+  text.insert(text.end(), {0x78, 0, 0, 0x25, 't', 'E', 'X', 't', 'd', 'a', 't', 'e'});
+  EXPECT_EQ(Failure([&] { ReadPNG(text, g); }), "PNG: Unexpected end of file");
+
   // Stream errors arrive with the PNG prefix and leave nothing behind.
   EXPECT_EQ(Failure([&] {
               TFailingStream s(40);
@@ -589,8 +595,7 @@ TEST(PNGFormat, BrokenFilesRaisePNGErrors) {
               TPixelGraphic picture;
               picture.SetSize(20, 20, 3);
               TPNGFileFormatWriter().Write(s, picture);
-            })
-                .rfind("PNG: ", 0),
+            }).rfind("PNG: ", 0),
             0u);
 }
 
@@ -716,9 +721,10 @@ TEST_F(PNGPeers, TransparencyAndGammaAsImageMagickSeesThem) {
   // Binary transparency, so that compositing leaves no room for rounding.
   const std::string rgba = Dir / "alpha.png";
   ASSERT_TRUE(RunQuietly(Convert + " -seed 4 -size 37x23 plasma:fractal -channel A -fx 'i%3==0?0:1' +channel " +
-                  "-define png:exclude-chunks=bKGD PNG32:'" + rgba + "'"));
+                         "-define png:exclude-chunks=bKGD PNG32:'" + rgba + "'"));
   const std::string palette = Dir / "palette.png";
-  ASSERT_TRUE(RunQuietly(Convert + " '" + rgba + "' -colors 100 -define png:exclude-chunks=bKGD PNG8:'" + palette + "'"));
+  ASSERT_TRUE(
+      RunQuietly(Convert + " '" + rgba + "' -colors 100 -define png:exclude-chunks=bKGD PNG8:'" + palette + "'"));
   for (const std::string& file : {rgba, palette}) {
     SCOPED_TRACE(file);
     TFileStream s(file, fmOpenRead);

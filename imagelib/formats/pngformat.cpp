@@ -111,7 +111,10 @@ public:
     });
     if (!Png) RaisePNGError(LangStr1(31, "png_create_read_struct"));
     Info = png_create_info_struct(Png);
-    if (!Info) RaisePNGError(LangStr1(31, "png_create_info_struct"));
+    if (!Info) {
+      png_destroy_read_struct(&Png, nullptr, nullptr);
+      RaisePNGError(LangStr1(31, "png_create_info_struct"));
+    }
     png_set_read_fn(Png, &session, TPNGSession::ReadData);
   }
   ~TPNGReadStructs() { png_destroy_read_struct(&Png, Info ? &Info : nullptr, nullptr); }
@@ -130,7 +133,10 @@ public:
     });
     if (!Png) RaisePNGError(LangStr1(31, "png_create_write_struct"));
     Info = png_create_info_struct(Png);
-    if (!Info) RaisePNGError(LangStr1(31, "png_create_info_struct"));
+    if (!Info) {
+      png_destroy_write_struct(&Png, nullptr);
+      RaisePNGError(LangStr1(31, "png_create_info_struct"));
+    }
     png_set_write_fn(Png, &session, TPNGSession::WriteData, TPNGSession::Flush);
   }
   ~TPNGWriteStructs() { png_destroy_write_struct(&Png, Info ? &Info : nullptr); }
@@ -140,6 +146,15 @@ public:
   png_structp Png = nullptr;
   png_infop Info = nullptr;
 };
+
+// Skips the chunks the reader has no use for, then reads those up to the
+// pixels. libpng would set aside memory for whatever length a text or other
+// metadata chunk claims before reading it.
+void ReadHeaderChunks(png_structp png, png_infop info) {
+  static constexpr png_byte unused[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0pCAL\0sCAL";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unused, sizeof unused / 5);
+  png_read_info(png, info);
+}
 
 // An 8-bit value of a sample stored with the given depth.
 uint8_t Sample8(uint32_t value, int depth) {
@@ -194,7 +209,8 @@ void SetPalette(TPixelGraphic& graphic, png_structp png, png_infop info, int col
     png_get_PLTE(png, info, &palette, &count);
     count = std::min(count, PaletteCapacity(graphic.BitCountNum()));
     graphic.SetPaletteCount(count);
-    for (int i = 0; i < count; ++i) graphic.SetPaletteEntries(i, RGB(palette[i].red, palette[i].green, palette[i].blue));
+    for (int i = 0; i < count; ++i)
+      graphic.SetPaletteEntries(i, RGB(palette[i].red, palette[i].green, palette[i].blue));
   } else if ((colorType & PNG_COLOR_MASK_COLOR) == 0) {
     switch (depth) {
       case 1: graphic.SetPaletteIdent(pBlackWhite); break;
@@ -270,7 +286,7 @@ void TPNGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   TPNGReadStructs structs(session);
   png_structp png = structs.Png;
   png_infop info = structs.Info;
-  session.Call([&] { png_read_info(png, info); });
+  session.Call([&] { ReadHeaderChunks(png, info); });
 
   const int32_t width = int32_t(png_get_image_width(png, info));
   const int32_t height = int32_t(png_get_image_height(png, info));
@@ -335,7 +351,7 @@ void TPNGFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   TPNGReadStructs structs(session);
   png_structp png = structs.Png;
   png_infop info = structs.Info;
-  session.Call([&] { png_read_info(png, info); });
+  session.Call([&] { ReadHeaderChunks(png, info); });
 
   const int colorType = png_get_color_type(png, info);
   Info.SubFormat = "GrayScale";

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Usage: fuzz/run.sh [SECONDS [TARGET...]]
+# Builds the fuzz targets with clang and runs each (or the named ones) for
+# SECONDS (default 600), JOBS at a time, on a small seed corpus written by
+# ImageMagick. Crashes land in build-fuzz/crashes/<target>/. Not part of CI.
+set -euo pipefail
+SECONDS_EACH=${1:-600}
+JOBS=${JOBS:-2}
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/tools/deps.sh"
+quillet_install_deps clang libclang-rt-14-dev
+BUILD=$ROOT/build-fuzz
+CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_BUILD_FUZZ=ON \
+  -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF >/dev/null
+TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz)
+[ $# -gt 1 ] && TARGETS=("${@:2}")
+cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}"
+
+# Seeds: one small picture in every variant the peers write quickly.
+SEEDS=$BUILD/seeds
+if [ ! -d "$SEEDS" ]; then
+  mkdir -p "$SEEDS"
+  src=$SEEDS/src.ppm
+  /usr/bin/convert -size 13x7 plasma:fractal "$src"
+  make_seed() { /usr/bin/convert "$src" "$@" 2>/dev/null || true; }
+  make_seed "$SEEDS/a.bmp"; make_seed -colors 16 "$SEEDS/b.bmp"; make_seed -compress RLE -colors 200 "$SEEDS/c.bmp"
+  make_seed "$SEEDS/a.png"; make_seed -interlace PNG "$SEEDS/b.png"; make_seed -colors 4 "$SEEDS/c.png"
+  make_seed "$SEEDS/a.jpg"; make_seed -interlace JPEG "$SEEDS/b.jpg"; make_seed -colorspace gray "$SEEDS/c.jpg"
+  make_seed -compress none "$SEEDS/a.ppm"; make_seed "$SEEDS/b.pgm"; make_seed "$SEEDS/c.pbm"
+  make_seed "$SEEDS/a.pcx"; make_seed -colors 16 "$SEEDS/b.pcx"
+  make_seed "$SEEDS/a.tga"; make_seed -compress RLE "$SEEDS/b.tga"
+  make_seed "$SEEDS/a.tif"; make_seed -compress RLE "$SEEDS/b.tif"; make_seed -colors 16 "$SEEDS/c.tif"
+  rm -f "$src"
+fi
+
+run_one() {
+  local target=$1
+  local corpus=$BUILD/corpus/$target crashes=$BUILD/crashes/$target
+  mkdir -p "$corpus" "$crashes"
+  "$BUILD/fuzz/$target" "$corpus" "$SEEDS" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 \
+    -artifact_prefix="$crashes/" -print_final_stats=1 >"$BUILD/$target.log" 2>&1 &&
+    echo "$target: no findings ($(grep -m1 stat::number_of_executed_units "$BUILD/$target.log" | awk '{print $2}') runs)" ||
+    echo "$target: FOUND something, see $BUILD/$target.log and $crashes"
+}
+export -f run_one
+export BUILD SEEDS SECONDS_EACH
+printf '%s\n' "${TARGETS[@]}" | xargs -P "$JOBS" -I{} bash -c 'run_one {}'

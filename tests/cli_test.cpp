@@ -1,0 +1,499 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "clioptions.h"
+#include "palettechoice.h"
+#include "pixelgraphic.h"
+#include "progressdisplay.h"
+#include "resultsize.h"
+#include "settings.h"
+#include "settingsstore.h"
+#include "shrinkpipeline.h"
+#include "sizearithmetic.h"
+#include "tempdir.h"
+
+namespace {
+
+TCliOptions Parse(std::initializer_list<std::string> args) { return ParseCliOptions(args, LanguageEnglish); }
+
+// The hint of the usage error the arguments raise; empty when they parse.
+std::string UsageHint(std::initializer_list<std::string> args, int32_t language = LanguageEnglish) {
+  try {
+    ParseCliOptions(args, language);
+  } catch (const ECliUsage& e) {
+    EXPECT_NE(std::string(e.what()), "");
+    return e.Hint().empty() ? "(no hint)" : e.Hint();
+  }
+  return std::string();
+}
+
+void WritePicture(const std::string& fileName, int32_t width, int32_t height) {
+  TPixelGraphic g;
+  g.SetSize(width, height, 3);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) g.SetPixelColor(x, y, RGB(uint8_t(x * 7), uint8_t(y * 5), uint8_t(x ^ y)));
+  g.SaveToFile(fileName);
+}
+
+std::string FileText(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The names in a directory, sorted, joined by blanks.
+std::string Listing(const std::string& directory) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(directory)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::string all;
+  for (const auto& n : names) all += (all.empty() ? "" : " ") + n;
+  return all;
+}
+
+struct TCliRun {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+
+// The installed program, as a user runs it.
+TCliRun RunCli(const std::vector<std::string>& args, const std::string& environment = std::string()) {
+  TTempDirectory logs;
+  std::string command = environment + " " + QUILLET_CLI_PATH;
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  command += " >" + (logs / "out") + " 2>" + (logs / "err") + " </dev/null";
+  const int raw = std::system(command.c_str());
+  TCliRun run;
+  if (WIFEXITED(raw)) run.Status = WEXITSTATUS(raw);
+  run.Out = FileText(logs / "out");
+  run.Err = FileText(logs / "err");
+  return run;
+}
+
+TEST(CliOptions, ModesAndValues) {
+  TCliOptions o = Parse({"in.jpg", "out.png"});
+  EXPECT_EQ(o.Mode, cmSingle);
+  EXPECT_EQ(o.Inputs, std::vector<std::string>{"in.jpg"});
+  EXPECT_EQ(o.Output, "out.png");
+  EXPECT_FALSE(o.Width || o.Height || o.KeepAspect || o.Selection || o.Sharpen || o.JPEGCompQuality);
+
+  o = Parse({"--width=640", "--height", "12.5%", "--no-keep-aspect", "a.bmp", "b.JPG"});
+  ASSERT_TRUE(o.Width && o.Height);
+  EXPECT_FALSE(o.Width->InPercent);
+  EXPECT_EQ(o.Width->Pixels, 640);
+  EXPECT_TRUE(o.Height->InPercent);
+  EXPECT_EQ(o.Height->Percent, 12.5L);
+  EXPECT_EQ(o.KeepAspect, false);
+
+  o = Parse({"--output-dir", "out", "--format", ".TIF", "-j", "3", "a.jpg", "b.png", "c.bmp"});
+  EXPECT_EQ(o.Mode, cmBatch);
+  EXPECT_EQ(o.Format, "TIF");
+  EXPECT_EQ(o.Jobs, 3u);
+  EXPECT_EQ(o.Inputs.size(), 3u);
+
+  o = Parse({"--info", "x", "y"});
+  EXPECT_EQ(o.Mode, cmInfo);
+  EXPECT_EQ(o.Inputs, (std::vector<std::string>{"x", "y"}));
+
+  // After "--" a leading dash is part of a name.
+  o = Parse({"--quiet", "--", "-in.bmp", "-out.bmp"});
+  EXPECT_TRUE(o.Quiet);
+  EXPECT_EQ(o.Inputs[0], "-in.bmp");
+  EXPECT_EQ(o.Output, "-out.bmp");
+
+  // --help and --version answer whatever else the line holds.
+  EXPECT_EQ(Parse({"--bogus", "--version"}).Mode, cmVersion);
+  EXPECT_EQ(Parse({"--version", "-h"}).Mode, cmHelp);
+
+  o = Parse({"--frame", "oval", "--frame-color", "FF8000", "--frame-width", "0", "--stretch-mode", "medium",
+             "--jpeg-write-method", "precise", "--jpeg-read-method", "float", "--tiff-compression", "packbits",
+             "--tiff-byte-order", "MM", "--tiff-cmyk", "--tiff-white-is-zero", "--screen-gamma", "2.2",
+             "--sharpen", "0", "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette",
+             "--no-minimize-interference", "--no-system-colors", "--optimized-size", "16", "--language", "de",
+             "--strict", "--use-settings", "a.bmp", "b.tiff"});
+  EXPECT_EQ(o.DoBorder, true);
+  EXPECT_EQ(o.BorderEllipse, true);
+  EXPECT_EQ(o.BorderColor, RGB(255, 128, 0));
+  EXPECT_EQ(o.BorderWidth, 0);
+  EXPECT_EQ(o.StretchMode, smMedium);
+  EXPECT_EQ(o.JPEGCompMethod, 0);
+  EXPECT_EQ(o.JPEGDecompMethod, 2);
+  EXPECT_EQ(o.TIFFWriteCompression, 32773);
+  EXPECT_EQ(o.TIFFWriteByteOrder, 1);
+  EXPECT_EQ(o.TIFFWriteTrueColorPhotInterpret, 1);
+  EXPECT_EQ(o.TIFFWriteGrayScalePhotInterpret, 1);
+  EXPECT_EQ(o.ScreenGamma, 2.2L);
+  EXPECT_EQ(o.Sharpen, 0);
+  EXPECT_EQ(o.Dithering, false);
+  EXPECT_EQ(o.RGBWeighting, false);
+  EXPECT_EQ(o.FastUnknownPalette, false);
+  EXPECT_EQ(o.MinimizeInterference, false);
+  EXPECT_EQ(o.OptimizedPaletteIncludeSys, false);
+  EXPECT_EQ(o.OptimizedPaletteSize, 16);
+  EXPECT_EQ(o.Language, LanguageGerman);
+  EXPECT_TRUE(o.Strict && o.UseSettings);
+  // "none" switches the frame off without touching its shape.
+  o = Parse({"--frame", "none", "a.bmp", "b.bmp"});
+  EXPECT_EQ(o.DoBorder, false);
+  EXPECT_FALSE(o.BorderEllipse);
+}
+
+TEST(CliOptions, UsageErrorsCarryAHint) {
+  EXPECT_EQ(UsageHint({"a.bmp", "b.bmp"}), "");
+  for (auto args : std::vector<std::vector<std::string>>{
+           {},
+           {"a.bmp"},
+           {"a.bmp", "b.bmp", "c.bmp"},
+           {"--bogus", "a.bmp", "b.bmp"},
+           {"a.bmp", "b.bmp", "--width"},
+           {"--quiet=yes", "a.bmp", "b.bmp"},
+           {"--width", "0", "a.bmp", "b.bmp"},
+           {"--width", "-5%", "a.bmp", "b.bmp"},
+           {"--width", "50", "--height", "nan%", "a.bmp", "b.bmp"},
+           {"--width", "12.5", "a.bmp", "b.bmp"},
+           {"--width", "99999999999", "a.bmp", "b.bmp"},
+           {"--sharpen", "101", "a.bmp", "b.bmp"},
+           {"--jpeg-quality", "8x", "a.bmp", "b.bmp"},
+           {"--frame-color", "12345", "a.bmp", "b.bmp"},
+           {"--frame-color", "-12345", "a.bmp", "b.bmp"},
+           {"--stretch-mode", "slow", "a.bmp", "b.bmp"},
+           {"--row", "20", "a.bmp", "b.bmp"},
+           {"--row", "3", "--palette", "bw", "a.bmp", "b.bmp"},
+           {"--palette", "purple", "a.bmp", "b.bmp"},
+           {"--palette", "optimized", "a.bmp", "b.bmp"},
+           {"--palette", "gray4", "--bits", "8", "a.bmp", "b.bmp"},
+           {"--bits", "8", "a.bmp", "b.bmp"},
+           {"--jobs", "0", "--output-dir", "d", "--format", "bmp", "a.bmp"},
+           {"a.bmp", "b.xyz"},
+           {"a.bmp", "noextension"},
+           {"--output-dir", "d", "a.bmp"},
+           {"--format", "png", "a.bmp"},
+           {"--output-dir", "d", "--format", "gif", "a.bmp"},
+           {"--output-dir", "d", "--format", "png"},
+           {"--info"},
+           {"--info", "--format", "png", "a.bmp"},
+       }) {
+    std::string hint;
+    try {
+      ParseCliOptions(args, LanguageEnglish);
+    } catch (const ECliUsage& e) {
+      hint = e.Hint();
+    }
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    EXPECT_NE(hint, "") << line;
+    EXPECT_EQ(hint.find('\n'), std::string::npos) << line;
+  }
+  // The hint names what would be right.
+  EXPECT_NE(UsageHint({"a.bmp", "b.xyz"}).find("png"), std::string::npos);
+  EXPECT_NE(UsageHint({"--palette", "purple", "a.bmp", "b.bmp"}).find("special252"), std::string::npos);
+  try {
+    ParseCliOptions({"--bogus"}, LanguageGerman);
+    ADD_FAILURE();
+  } catch (const ECliUsage& e) {
+    EXPECT_EQ(std::string(e.what()), "unbekannte Option '--bogus'");
+  }
+  EXPECT_EQ(CliLanguage({"--language", "de", "x"}), LanguageGerman);
+  EXPECT_EQ(CliLanguage({"--language=en"}), LanguageEnglish);
+}
+
+TEST(CliOptions, PaletteNamesSelectTheirRows) {
+  const std::pair<const char*, int> named[] = {
+      {"bw", 0},        {"gray4", 4},       {"gray16", 5},      {"sysgray4", 6},    {"sys16", 7},     {"gray236", 11},
+      {"gray256", 12},  {"special125", 13}, {"special216", 14}, {"special252", 15}, {"truecolor", 19},
+  };
+  for (const auto& [name, row] : named) {
+    EXPECT_EQ(PaletteRowOfName(name, 0), row) << name;
+    const int bits = NumToBitCount(PaletteChoiceRow(row).BitCountNum);
+    EXPECT_EQ(PaletteRowOfName(name, bits), row) << name;
+    EXPECT_EQ(PaletteRowOfName(name, bits == 4 ? 8 : 4), std::nullopt) << name;
+    EXPECT_EQ(Parse({"--palette", name, "a.bmp", "b.bmp"}).Selection, row);
+  }
+  const std::tuple<const char*, int, int> flagged[] = {
+      {"source", 1, 1},     {"source", 4, 8},      {"source", 8, 16},     {"individual", 1, 2},
+      {"individual", 4, 9}, {"individual", 8, 17}, {"optimized", 1, 3},   {"optimized", 4, 10},
+      {"optimized", 8, 18},
+  };
+  for (const auto& [name, bits, row] : flagged) {
+    EXPECT_EQ(PaletteRowOfName(name, bits), row) << name << bits;
+    EXPECT_EQ(Parse({"--palette", name, "--bits", std::to_string(bits), "a.bmp", "b.bmp"}).Selection, row);
+  }
+  EXPECT_EQ(PaletteRowOfName("source", 0), std::nullopt);
+  EXPECT_EQ(PaletteRowOfName("optimized", 24), std::nullopt);
+  EXPECT_EQ(PaletteRowOfName("bw", 2), std::nullopt);
+  EXPECT_EQ(PaletteRowOfName("BW", 0), std::nullopt);
+  EXPECT_EQ(Parse({"--row", "13", "a.bmp", "b.bmp"}).Selection, 13);
+}
+
+TEST(CliResultSize, FollowsTheWindowsFieldArithmetic) {
+  TSizeRequest r;
+  r.WidthPercent = 50;
+  r.HeightPercent = 30;
+  // Neither side given: with the aspect kept the width's percentage leads.
+  TResultSize s = ResolveResultSize(r, 201, 151);
+  EXPECT_EQ(s.Width, 100);
+  EXPECT_EQ(s.Height, 75);
+  r.KeepAspect = false;
+  s = ResolveResultSize(r, 201, 151);
+  EXPECT_EQ(s.Height, PercentToPixels(151, 30));
+
+  // 100 pixels of 640 are 15.63 %, which gives 75 of 480.
+  r.KeepAspect = true;
+  r.Width = TSideSize{false, 0, 100};
+  s = ResolveResultSize(r, 640, 480);
+  EXPECT_EQ(s.Width, 100);
+  EXPECT_EQ(s.Height, 75);
+  r.KeepAspect = false;
+  EXPECT_EQ(ResolveResultSize(r, 640, 480).Height, PercentToPixels(480, 30));
+
+  r.KeepAspect = true;
+  for (int32_t w : {1, 3, 7, 201, 640, 1001, 4000})
+    for (int32_t h : {1, 2, 151, 480, 3001})
+      for (int32_t n : {1, 2, 33, 99, 100, 333, 2500}) {
+        r.Width = TSideSize{false, 0, n};
+        r.Height.reset();
+        s = ResolveResultSize(r, w, h);
+        EXPECT_EQ(s.Width, n);
+        EXPECT_EQ(s.Height, PercentToPixels(h, PixelsToPercent(n, w))) << w << " " << h << " " << n;
+        r.Height = r.Width;
+        r.Width.reset();
+        s = ResolveResultSize(r, w, h);
+        EXPECT_EQ(s.Height, n);
+        EXPECT_EQ(s.Width, PercentToPixels(w, PixelsToPercent(n, h)));
+      }
+  // A percentage is copied to the other side as given.
+  r.Height.reset();
+  for (long double p : {0.5L, 10.0L, 15.63L, 33.3L, 50.0L, 99.99L, 250.0L}) {
+    r.Width = TSideSize{true, p, 0};
+    s = ResolveResultSize(r, 1000, 777);
+    EXPECT_EQ(s.Width, PercentToPixels(1000, p));
+    EXPECT_EQ(s.Height, PercentToPixels(777, p));
+  }
+  // Both sides given: each its own.
+  r.Width = TSideSize{false, 0, 64};
+  r.Height = TSideSize{true, 10, 0};
+  s = ResolveResultSize(r, 1000, 500);
+  EXPECT_EQ(s.Width, 64);
+  EXPECT_EQ(s.Height, 50);
+}
+
+TEST(CliHelp, ListsEveryOptionWithItsDefault) {
+  SetApplicationDefaults();
+  // Wrapped lines read as one.
+  const auto unwrapped = [](const std::string& text) {
+    std::string flat;
+    for (char c : text) {
+      if (c == '\n') c = ' ';
+      if (c != ' ' || flat.empty() || flat.back() != ' ') flat += c;
+    }
+    return flat;
+  };
+  const std::string help = unwrapped(CliHelpText(LanguageEnglish));
+  for (const char* option :
+       {"--width", "--height", "--keep-aspect", "--no-keep-aspect", "--row", "--palette", "--bits",
+        "--individual-palette", "--optimized-size", "--no-system-colors", "--stretch-mode", "--sharpen",
+        "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette", "--no-minimize-interference", "--frame",
+        "--frame-width", "--frame-color", "--jpeg-quality", "--jpeg-progressive", "--jpeg-write-method",
+        "--jpeg-read-method", "--pxm-binary", "--tiff-compression", "--tiff-byte-order", "--tiff-cmyk",
+        "--tiff-white-is-zero", "--no-gamma-correction", "--no-write-gamma", "--screen-gamma", "--output-dir",
+        "--format", "--jobs", "--info", "--quiet", "--strict", "--use-settings", "--language", "--help",
+        "--version"})
+    EXPECT_NE(help.find(std::string(" ") + option + " "), std::string::npos) << option;
+  for (const char* value : {"[default: 50%]", "[default: 19]", "[default: truecolor]", "[default: 252]",
+                            "[default: precise]", "[default: 50]", "[default: FFFFFF]", "[default: 80]",
+                            "[default: float]", "[default: II]", "[default: 1.8]", "[default: 20]"})
+    EXPECT_NE(help.find(value), std::string::npos) << value;
+  EXPECT_NE(unwrapped(CliHelpText(LanguageGerman)).find("[Vorgabe: 50%]"), std::string::npos);
+}
+
+TEST(CliProgressDisplay, WritesOnlyMessagesWithoutABar) {
+  std::ostringstream err;
+  {
+    TProgressDisplay display(err, false, 2);
+    display.Progress(0, 0.5);
+    display.Message("one");
+    display.Progress(7, 0.5);  // no such picture
+    display.Finished(1);
+  }
+  EXPECT_EQ(err.str(), "one\n");
+  std::ostringstream bar;
+  {
+    TProgressDisplay display(bar, true, 2);
+    display.Finished(0);
+    display.Message("two");
+  }
+  const std::string text = bar.str();
+  EXPECT_NE(text.find(" 50%  1/2"), std::string::npos);
+  EXPECT_NE(text.find("\r\033[Ktwo\n"), std::string::npos);
+  // Closing leaves the line clean.
+  EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K");
+}
+
+TEST(CliShrinkPipeline, ATakenSourceGivesWhatACopyGives) {
+  TPixelGraphic source;
+  source.SetSize(21, 13, 2);
+  source.SetPaletteIdent(pSys16);
+  for (int32_t y = 0; y < 13; ++y)
+    for (int32_t x = 0; x < 21; ++x) source.SetPixel(x, y, uint32_t(x + y) % 16);
+  TShrinkSettings s;
+  s.Selection = 16;  // the source's palette at 8 bits
+  s.MemWarning = 1000;
+  s.StretchMode = smPrecise;
+  s.Sharpen = 50;
+  TShrinkPipeline pipeline;
+  const TShrinkRun copied = pipeline.Run(source, 10, 6, true, s);
+  auto taken = std::make_unique<TPixelGraphic>();
+  taken->Assign(&source);
+  const TShrinkRun run = pipeline.Run(std::move(taken), 10, 6, true, s);
+  ASSERT_EQ(copied.Outcome, soFinished);
+  ASSERT_EQ(run.Outcome, soFinished);
+  ASSERT_EQ(run.Result->PaletteCount(), 16);
+  for (int32_t y = 0; y < 6; ++y)
+    for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(run.Result->GetPixel(x, y), copied.Result->GetPixel(x, y));
+  EXPECT_EQ(pipeline.Run(std::unique_ptr<TPixelGraphic>(), 10, 6, true, s).Outcome, soNoSource);
+}
+
+TEST(CliProgram, ExitCodesAndOneFileMode) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 201, 151);
+  TCliRun run = RunCli({"--version"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, "Quillet Version 1.02\n");
+  run = RunCli({"--help"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_NE(run.Out.find("--jobs"), std::string::npos);
+
+  run = RunCli({"--language", "en", "--bogus", dir / "in.bmp", dir / "out.bmp"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "quillet-cli: unknown option '--bogus'\nTry 'quillet-cli --help'.\n");
+
+  // 50 % of 201 x 151, the odd pixel dropped: 100 x 75.
+  run = RunCli({"--quiet", dir / "in.bmp", dir / "out.png"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  TPixelGraphic out;
+  out.LoadFromFile(dir / "out.png");
+  EXPECT_EQ(out.GetWidth(), 100);
+  EXPECT_EQ(out.GetHeight(), 75);
+  EXPECT_EQ(out.BitCountNum(), 3);
+
+  run = RunCli({"--width", "40", "--palette", "optimized", "--bits", "4", dir / "in.bmp", dir / "out.bmp"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  out.LoadFromFile(dir / "out.bmp");
+  EXPECT_EQ(out.GetWidth(), 40);
+  EXPECT_EQ(out.GetHeight(), PercentToPixels(151, PixelsToPercent(40, 201)));
+  EXPECT_EQ(out.BitCountNum(), 1);
+
+  // A true-colour picture refused by a black-and-white format with --strict,
+  // converted without it; the refusal leaves the old file alone.
+  std::ofstream(dir / "old.pbm") << "keep";
+  run = RunCli({"--language", "en", "--strict", dir / "in.bmp", dir / "old.pbm"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("in.bmp: "), std::string::npos);
+  EXPECT_EQ(FileText(dir / "old.pbm"), "keep");
+  run = RunCli({dir / "in.bmp", dir / "old.pbm"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(FileText(dir / "old.pbm").substr(0, 2), "P1");
+
+  // A palette file without a palette stops everything.
+  run = RunCli({"--language", "en", "--individual-palette", dir / "in.bmp", dir / "in.bmp", dir / "x.bmp"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("No Palette!"), std::string::npos);
+
+  // A size that leaves nothing to save fails the picture.
+  run = RunCli({"--width", "0.1%", dir / "in.bmp", dir / "empty.bmp"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "empty.bmp"));
+}
+
+TEST(CliProgram, BatchGoesOnPastAnUnreadablePicture) {
+  TTempDirectory dir;
+  const std::string out = dir / "out";
+  WritePicture(dir / "a.bmp", 40, 30);
+  WritePicture(dir / "b.bmp", 31, 20);
+  WritePicture(dir / "c.bmp", 64, 64);
+  std::ofstream(dir / "broken.bmp") << "BM this is no bitmap";
+  std::filesystem::create_directory(out);
+  std::ofstream(out + "/broken.tif") << "older file";
+
+  TCliRun run = RunCli({"--language", "en", "--jobs", "2", "--output-dir", out, "--format", "tif", dir / "a.bmp",
+                        dir / "broken.bmp", dir / "missing.bmp", dir / "b.bmp", dir / "c.bmp"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("broken.bmp: "), std::string::npos);
+  EXPECT_NE(run.Err.find("missing.bmp: "), std::string::npos);
+  // No temporary file is left, and the older file is as it was.
+  EXPECT_EQ(Listing(out), "a.tif b.tif broken.tif c.tif");
+  EXPECT_EQ(FileText(out + "/broken.tif"), "older file");
+  TPixelGraphic g;
+  g.LoadFromFile(out + "/b.tif");
+  EXPECT_EQ(g.GetWidth(), 15);
+  EXPECT_EQ(g.GetHeight(), 10);
+
+  // Jobs on several threads write what one job writes.
+  const std::string serial = dir / "serial";
+  run = RunCli({"--jobs", "1", "--output-dir", serial, "--format", "tif", dir / "a.bmp", dir / "b.bmp", dir / "c.bmp"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  for (const char* name : {"/a.tif", "/b.tif", "/c.tif"}) EXPECT_EQ(FileText(serial + name), FileText(out + name));
+
+  run = RunCli({"--output-dir", dir / "same", "--format", "png", dir / "a.bmp", dir / "serial/a.tif"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir / "same"));
+}
+
+TEST(CliProgram, UseSettingsStartsFromTheStoredSettings) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 40, 20);
+  SetApplicationDefaults();
+  WidthPercent = 25;
+  HeightPercent = 25;
+  Selection = 12;  // Gray 256
+  SaveSettings(TSettingsStore(dir.Path));
+  SetApplicationDefaults();
+  const std::string environment = "XDG_CONFIG_HOME='" + dir.Path + "'";
+
+  TCliRun run = RunCli({"--use-settings", dir / "in.bmp", dir / "stored.bmp"}, environment);
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  TPixelGraphic g;
+  g.LoadFromFile(dir / "stored.bmp");
+  EXPECT_EQ(g.GetWidth(), 10);
+  EXPECT_EQ(g.GetHeight(), 5);
+  EXPECT_EQ(g.PaletteIdent(), pGray256);
+  // The options still win over the stored settings; without --use-settings
+  // nothing stored counts.
+  run = RunCli({"--use-settings", "--height", "10", "--row", "19", dir / "in.bmp", dir / "mixed.bmp"}, environment);
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  g.LoadFromFile(dir / "mixed.bmp");
+  EXPECT_EQ(g.GetWidth(), 20);
+  EXPECT_EQ(g.BitCountNum(), 3);
+  run = RunCli({dir / "in.bmp", dir / "plain.bmp"}, environment);
+  g.LoadFromFile(dir / "plain.bmp");
+  EXPECT_EQ(g.GetWidth(), 20);
+  EXPECT_EQ(g.BitCountNum(), 3);
+}
+
+TEST(CliProgram, InfoListsTheFieldsInOrder) {
+  TTempDirectory dir;
+  WritePicture(dir / "a.bmp", 12, 7);
+  std::ofstream(dir / "junk.png") << "junk";
+  const TCliRun run = RunCli({"--info", dir / "a.bmp", dir / "junk.png", dir / "a.bmp"});
+  EXPECT_EQ(run.Status, 1);
+  const std::string record = "File: " + (dir / "a.bmp") +
+                             "\nFormat: Bitmap\nSubFormat: Windows, RGB\nDetails: \nWidth: 12\nHeight: 7\n"
+                             "BitCount: 24\nColorCount: 16.7M\nImageCount: 1\n";
+  EXPECT_EQ(run.Out, record + "\n" + record);
+  EXPECT_NE(run.Err.find("junk.png: "), std::string::npos);
+}
+
+}  // namespace
