@@ -6,9 +6,14 @@ QUILLET_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$QUILLET_ROOT/tools/deps.sh"
 quillet_install_deps
 quillet_build "$QUILLET_ROOT/build" -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF
-for frontend in app/quillet app/quillet-cli; do
-  if [ -x "$QUILLET_ROOT/build/$frontend" ]; then
-    exec "$QUILLET_ROOT/build/$frontend" "$@"
-  fi
-done
-echo "The image library is built; no front end exists yet. ./test.sh runs its tests." >&2
+picture=${1:-$QUILLET_ROOT/samples/sample.jpg}
+if [ -x "$QUILLET_ROOT/build/app/quillet" ]; then
+  exec "$QUILLET_ROOT/build/app/quillet" "$picture"
+fi
+# Until the main window exists, the batch command shows what the program does.
+cli=$QUILLET_ROOT/build/app/quillet-cli
+name=$(basename "${picture%.*}")
+result=${TMPDIR:-/tmp}/$name-quillet.png
+"$cli" --info "$picture"
+"$cli" "$picture" "$result"
+echo "Shrunk to 50 %: $result"
