@@ -11,7 +11,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
-#include "special252grid.h"
+#include "nearest252grid.h"
 
 namespace {
 

@@ -82,7 +82,7 @@ std::string DCTMethodName(int32_t method) { return method >= 0 && method <= 2 ? 
 
 class TCliParser;
 
-struct TOptionSpec {
+struct TOptionInfo {
   const char* Name;      // null for a heading
   const char* Argument;  // null for a switch
   const char* English;
@@ -175,10 +175,10 @@ private:
   void CheckWriter(const std::string& extension, const std::string& what) const;
 };
 
-const std::vector<TOptionSpec>& OptionSpecs() {
+const std::vector<TOptionInfo>& OptionInfos() {
   using P = TCliParser;
   using O = TCliOptions;
-  static const std::vector<TOptionSpec> specs = {
+  static const std::vector<TOptionInfo> specs = {
       {nullptr, nullptr, "Size:", "Größe:", nullptr, nullptr},
       {"--width", "W", "result width: pixels (640) or percent (50%)",
        "Breite des Ergebnisses: Pixel (640) oder Prozent (50%)",
@@ -313,9 +313,9 @@ const std::vector<TOptionSpec>& OptionSpecs() {
   return specs;
 }
 
-const TOptionSpec* FindOption(const std::string& name) {
-  for (const TOptionSpec& spec : OptionSpecs())
-    if (spec.Name && name == spec.Name) return &spec;
+const TOptionInfo* FindOption(const std::string& name) {
+  for (const TOptionInfo& option : OptionInfos())
+    if (option.Name && name == option.Name) return &option;
   return nullptr;
 }
 
@@ -383,22 +383,22 @@ TCliOptions TCliParser::Parse(const std::vector<std::string>& args) {
     const size_t equals = arg.find('=');
     const bool inlineValue = arg.starts_with("--") && equals != std::string::npos;
     FOption = ShortAlias(inlineValue ? arg.substr(0, equals) : arg);
-    const TOptionSpec* spec = FindOption(FOption);
-    if (!spec) throw ECliUsage(Text("unknown option '", "unbekannte Option '") + FOption + "'", HelpHint(FGerman));
-    if (spec->Argument) {
+    const TOptionInfo* option = FindOption(FOption);
+    if (!option) throw ECliUsage(Text("unknown option '", "unbekannte Option '") + FOption + "'", HelpHint(FGerman));
+    if (option->Argument) {
       if (inlineValue) {
         FValue = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
         FValue = args[++i];
       } else {
         throw ECliUsage(Text("option " + FOption + " needs a value", "Option " + FOption + " braucht einen Wert"),
-                        FOption + " " + spec->Argument);
+                        FOption + " " + option->Argument);
       }
     } else if (inlineValue) {
       throw ECliUsage(Text("option " + FOption + " takes no value", "Option " + FOption + " nimmt keinen Wert"),
                       HelpHint(FGerman));
     }
-    spec->Apply(*this, o);
+    option->Apply(*this, o);
   }
   ResolvePalette(o);
   ResolveMode(o, positional);
@@ -537,14 +537,14 @@ std::string CliHelpText(int32_t Language) {
   text += indent + " quillet-cli --info FILE...\n";
   text += de ? "\nVerkleinert Bilder wie Quillet. Das Format von OUTPUT richtet sich nach seiner Endung.\n"
              : "\nShrinks pictures as Quillet does. OUTPUT's extension chooses its format.\n";
-  for (const TOptionSpec& spec : OptionSpecs()) {
-    if (!spec.Name) {
-      text += std::string("\n") + (de ? spec.German : spec.English) + "\n";
+  for (const TOptionInfo& option : OptionInfos()) {
+    if (!option.Name) {
+      text += std::string("\n") + (de ? option.German : option.English) + "\n";
       continue;
     }
-    const std::string left = std::string("  ") + spec.Name + (spec.Argument ? std::string(" ") + spec.Argument : "");
-    std::string right = de ? spec.German : spec.English;
-    if (spec.Default) right += std::string(de ? " [Vorgabe: " : " [default: ") + spec.Default(de) + "]";
+    const std::string left = std::string("  ") + option.Name + (option.Argument ? std::string(" ") + option.Argument : "");
+    std::string right = de ? option.German : option.English;
+    if (option.Default) right += std::string(de ? " [Vorgabe: " : " [default: ") + option.Default(de) + "]";
     text += WrappedEntry(left, right);
   }
   return text;

@@ -8,7 +8,7 @@
 #include "colormapping.h"
 #include "namedpalettes.h"
 #include "pixelgraphic.h"
-#include "special252grid.h"
+#include "nearest252grid.h"
 
 namespace {
 
