@@ -2,12 +2,11 @@
 // moving the same file's bytes between disk cache and fresh memory.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "benchfiles.h"
 #include "bmpformat.h"
 #include "formatregistry.h"
 #include "pixelgraphic.h"
@@ -18,34 +17,28 @@ namespace {
 constexpr int32_t Width = 6000;
 constexpr int32_t Height = 4000;
 
+const std::string SourceFile = BenchFile("source.bmp");
+const std::string TargetFile = BenchFile("target.bmp");
+
+// Made on first use.
 const std::string& SourcePath() {
-  static const std::string path = [] {
-    const std::string p = "/tmp/quillet_bmp_bench_" + std::to_string(getpid()) + ".bmp";
+  static const bool made = [] {
     TPixelGraphic g;
     g.SetSize(Width, Height, 3);
     for (int32_t y = 0; y < Height; ++y) {
       uint8_t* row = g.ScanLine(y);
       for (int64_t i = 0; i < g.Stride(); ++i) row[i] = uint8_t(i * 7 + y);
     }
-    TFileStream s(p, fmCreate);
+    TFileStream s(SourceFile, fmCreate);
     SpareBMPWriter().Write(s, g);
-    return p;
+    return true;
   }();
-  return path;
-}
-
-const std::string& TargetPath() {
-  static const std::string path = "/tmp/quillet_bmp_bench_out_" + std::to_string(getpid()) + ".bmp";
-  return path;
-}
-
-int64_t FileSize() {
-  TFileStream s(SourcePath(), fmOpenRead);
-  return s.Size();
+  (void)made;
+  return SourceFile;
 }
 
 void BM_PlainRead(benchmark::State& state) {
-  const int64_t size = FileSize();
+  const int64_t size = FileSize(SourcePath());
   for (auto _ : state) {
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[size_t(size)]);
     std::FILE* f = std::fopen(SourcePath().c_str(), "rb");
@@ -57,7 +50,7 @@ void BM_PlainRead(benchmark::State& state) {
 }
 
 void BM_LoadBMP(benchmark::State& state) {
-  const int64_t size = FileSize();
+  const int64_t size = FileSize(SourcePath());
   for (auto _ : state) {
     TPixelGraphic g;
     TFileStream s(SourcePath(), fmOpenRead);
@@ -68,10 +61,10 @@ void BM_LoadBMP(benchmark::State& state) {
 }
 
 void BM_PlainWrite(benchmark::State& state) {
-  const int64_t size = FileSize();
+  const int64_t size = FileSize(SourcePath());
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[size_t(size)]());
   for (auto _ : state) {
-    std::FILE* f = std::fopen(TargetPath().c_str(), "wb");
+    std::FILE* f = std::fopen(TargetFile.c_str(), "wb");
     benchmark::DoNotOptimize(std::fwrite(buffer.get(), 1, size_t(size), f));
     std::fclose(f);
   }
@@ -84,9 +77,9 @@ void BM_SaveBMP(benchmark::State& state) {
     TFileStream s(SourcePath(), fmOpenRead);
     FindReader(s, "bmp")->Read(s, g, 0);
   }
-  const int64_t size = FileSize();
+  const int64_t size = FileSize(SourcePath());
   for (auto _ : state) {
-    TFileStream s(TargetPath(), fmCreate);
+    TFileStream s(TargetFile, fmCreate);
     FindWriter("bmp")->Write(s, g);
   }
   state.SetBytesProcessed(state.iterations() * size);
@@ -100,12 +93,5 @@ BENCHMARK(BM_SaveBMP)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  SourcePath();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::remove(SourcePath().c_str());
-  std::remove(TargetPath().c_str());
-  return 0;
+  return RunBenchmarks(argc, argv, SourcePath, {SourceFile, TargetFile});
 }

@@ -3,8 +3,6 @@
 // 24-bit PNG of 3000 x 2000 pixels.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +12,7 @@
 
 #include <jpeglib.h>
 
+#include "benchfiles.h"
 #include "formatoptions.h"
 #include "jpegformat.h"
 #include "pixelgraphic.h"
@@ -39,10 +38,8 @@ void PhotoLike(TPixelGraphic& g, int32_t width, int32_t height) {
   }
 }
 
-std::string TempPath(const char* name) { return "/tmp/quillet_codec_bench_" + std::to_string(getpid()) + name; }
-
-const std::string JPEGFile = TempPath(".jpg");
-const std::string PNGFile = TempPath(".png");
+const std::string JPEGFile = BenchFile("photo.jpg");
+const std::string PNGFile = BenchFile("photo.png");
 
 // Made with our writer on first use.
 const std::string& JPEGPath() {
@@ -108,17 +105,11 @@ void BM_LibJPEGDecode(benchmark::State& state) {
 }
 
 void BM_ReadJPEG(benchmark::State& state) {
-  const std::string& path = JPEGPath();
-  for (auto _ : state) {
-    TPixelGraphic g;
-    TFileStream s(path, fmOpenRead);
-    TJPGFileFormatReader().Read(s, g, 0);
-    benchmark::DoNotOptimize(g.Bits());
-  }
+  TimeReading<TJPGFileFormatReader>(state, JPEGPath());
 }
 
 void BM_WritePNG(benchmark::State& state) {
-  const std::string target = TempPath("_out.png");
+  const std::string target = BenchFile("out.png");
   TPixelGraphic& source = PNGSource();
   for (auto _ : state) {
     TFileStream s(target, fmCreate);
@@ -128,13 +119,7 @@ void BM_WritePNG(benchmark::State& state) {
 }
 
 void BM_ReadPNG(benchmark::State& state) {
-  const std::string& path = PNGPath();
-  for (auto _ : state) {
-    TPixelGraphic g;
-    TFileStream s(path, fmOpenRead);
-    TPNGFileFormatReader().Read(s, g, 0);
-    benchmark::DoNotOptimize(g.Bits());
-  }
+  TimeReading<TPNGFileFormatReader>(state, PNGPath());
 }
 
 }  // namespace
@@ -146,11 +131,5 @@ BENCHMARK(BM_WritePNG)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadPNG)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::remove(JPEGFile.c_str());
-  std::remove(PNGFile.c_str());
-  return 0;
+  return RunBenchmarks(argc, argv, [] {}, {JPEGFile, PNGFile});
 }

@@ -2,11 +2,9 @@
 // through a file.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
 
+#include "benchfiles.h"
 #include "formatoptions.h"
 #include "pixelgraphic.h"
 #include "pxmformat.h"
@@ -29,14 +27,7 @@ TPixelGraphic& Picture() {
   return picture;
 }
 
-std::string PathFor(bool binary) {
-  return "/tmp/quillet_pxm_bench_" + std::to_string(getpid()) + (binary ? "_binary" : "_ascii") + ".ppm";
-}
-
-int64_t FileSize(const std::string& path) {
-  TFileStream s(path, fmOpenRead);
-  return s.Size();
-}
+std::string PathFor(bool binary) { return BenchFile(binary ? "binary.ppm" : "ascii.ppm"); }
 
 void WritePPM(bool binary, const std::string& path) {
   PXMWriteBinary = binary;
@@ -57,12 +48,7 @@ void BM_ReadPPM(benchmark::State& state) {
   const bool binary = state.range(0) != 0;
   const std::string path = PathFor(binary);
   WritePPM(binary, path);
-  for (auto _ : state) {
-    TPixelGraphic g;
-    TFileStream s(path, fmOpenRead);
-    TPPMFileFormatReader().Read(s, g, 0);
-    benchmark::DoNotOptimize(g.Bits());
-  }
+  TimeReading<TPPMFileFormatReader>(state, path);
   state.SetBytesProcessed(state.iterations() * FileSize(path));
   state.SetLabel(binary ? "binary" : "ASCII");
 }
@@ -72,13 +58,4 @@ BENCHMARK(BM_ReadPPM)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Picture();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::remove(PathFor(true).c_str());
-  std::remove(PathFor(false).c_str());
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv, Picture, {PathFor(true), PathFor(false)}); }

@@ -2,12 +2,10 @@
 // with PackBits, through files.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <random>
 #include <string>
 
+#include "benchfiles.h"
 #include "formatoptions.h"
 #include "pixelgraphic.h"
 #include "stream.h"
@@ -38,9 +36,7 @@ TPixelGraphic& Picture() {
   return g;
 }
 
-std::string FilePath(int32_t compression) {
-  return "/tmp/quillet_tiff_bench_" + std::to_string(getpid()) + "_" + std::to_string(compression) + ".tif";
-}
+std::string FilePath(int32_t compression) { return BenchFile(std::to_string(compression) + ".tif"); }
 
 void WriteFile(int32_t compression) {
   TIFFWriteCompression = compression;
@@ -52,20 +48,14 @@ void WriteFile(int32_t compression) {
 void BM_WriteTIFF(benchmark::State& state) {
   const int32_t compression = int32_t(state.range(0));
   for (auto _ : state) WriteFile(compression);
-  TFileStream s(FilePath(compression), fmOpenRead);
-  state.counters["file MB"] = double(s.Size()) / 1e6;
+  state.counters["file MB"] = double(FileSize(FilePath(compression))) / 1e6;
   state.SetBytesProcessed(state.iterations() * Picture().ImageSize());
 }
 
 void BM_ReadTIFF(benchmark::State& state) {
   const int32_t compression = int32_t(state.range(0));
   WriteFile(compression);
-  for (auto _ : state) {
-    TPixelGraphic g;
-    TFileStream s(FilePath(compression), fmOpenRead);
-    TTIFFileFormatReader().Read(s, g, 0);
-    benchmark::DoNotOptimize(g.Bits());
-  }
+  TimeReading<TTIFFileFormatReader>(state, FilePath(compression));
   state.SetBytesProcessed(state.iterations() * Picture().ImageSize());
 }
 
@@ -74,13 +64,4 @@ BENCHMARK(BM_ReadTIFF)->Arg(1)->Arg(32773)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Picture();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::remove(FilePath(1).c_str());
-  std::remove(FilePath(32773).c_str());
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv, Picture, {FilePath(1), FilePath(32773)}); }

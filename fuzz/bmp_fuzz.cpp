@@ -4,28 +4,13 @@
 #include <cstdint>
 
 #include "bmpformat.h"
-#include "pgexceptions.h"
-#include "pixelgraphic.h"
-#include "stream.h"
+#include "fuzzreader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TMyMemoryStream stream;
-  // The stream only reads, so the input block stays unchanged.
-  stream.SetPointer(const_cast<uint8_t*>(data), size);
   TBMPFileFormatReader reader;
-  try {
-    TFileFormatInfo info;
-    reader.ReadInfo(stream, 0, info);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.SetPosition(0);
-  try {
-    TPixelGraphic graphic;
-    // The first byte after the signature decides whether stray RLE positions raise.
-    graphic.SetXYRangeCheck(size > 2 && (data[2] & 1));
-    reader.Read(stream, graphic, 0);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.Detach();
+  TPixelGraphic graphic;
+  // The first byte after the signature decides whether stray RLE positions raise.
+  graphic.SetXYRangeCheck(size > 2 && (data[2] & 1));
+  FuzzRead(data, size, reader, graphic);
   return 0;
 }

@@ -4,10 +4,8 @@
 #include <cstdint>
 
 #include "formatoptions.h"
+#include "fuzzreader.h"
 #include "jpegformat.h"
-#include "pgexceptions.h"
-#include "pixelgraphic.h"
-#include "stream.h"
 
 namespace {
 // A few bytes of JPEG may describe a picture of gigabytes, which the reader
@@ -17,29 +15,16 @@ constexpr int64_t FuzzPixelLimit = int64_t(1) << 22;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TMyMemoryStream stream;
-  // The stream only reads, so the input block stays unchanged.
-  stream.SetPointer(const_cast<uint8_t*>(data), size);
   // The last byte chooses the warning action and the decoding method.
   const uint8_t last = size > 0 ? data[size - 1] : 0;
   JPEGDecompMethod = (last >> 2) % 3;
   TJPGFileFormatReader reader;
-  try {
-    TFileFormatInfo info;
-    reader.ReadInfo(stream, 0, info);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.SetPosition(0);
-  try {
-    TPixelGraphic graphic;
-    graphic.SetReadWarningAction(TPGWarningAction(last & 3));
-    graphic.SetFastLoad((last >> 4) & 1);
-    graphic.OnProgress = [&graphic](TObject*, int, int, bool& abort) {
-      abort = int64_t(graphic.GetWidth()) * graphic.GetHeight() > FuzzPixelLimit;
-    };
-    reader.Read(stream, graphic, 0);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.Detach();
+  TPixelGraphic graphic;
+  graphic.SetReadWarningAction(TPGWarningAction(last & 3));
+  graphic.SetFastLoad((last >> 4) & 1);
+  graphic.OnProgress = [&graphic](TObject*, int, int, bool& abort) {
+    abort = int64_t(graphic.GetWidth()) * graphic.GetHeight() > FuzzPixelLimit;
+  };
+  FuzzRead(data, size, reader, graphic);
   return 0;
 }

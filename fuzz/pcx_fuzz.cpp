@@ -3,27 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzzreader.h"
 #include "pcxformat.h"
-#include "pgexceptions.h"
-#include "pixelgraphic.h"
-#include "stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TMyMemoryStream stream;
-  // The stream only reads, so the input block stays unchanged.
-  stream.SetPointer(const_cast<uint8_t*>(data), size);
   TPCXFileFormatReader reader;
-  try {
-    TFileFormatInfo info;
-    reader.ReadInfo(stream, 0, info);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.SetPosition(0);
-  try {
-    TPixelGraphic graphic;
-    reader.Read(stream, graphic, 0);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.Detach();
+  TPixelGraphic graphic;
+  FuzzRead(data, size, reader, graphic);
   return 0;
 }

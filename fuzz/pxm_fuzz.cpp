@@ -5,28 +5,13 @@
 #include <cstdint>
 
 #include "formatoptions.h"
-#include "pgexceptions.h"
-#include "pixelgraphic.h"
+#include "fuzzreader.h"
 #include "pxmformat.h"
-#include "stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TMyMemoryStream stream;
-  // The stream only reads, so the input block stays unchanged.
-  stream.SetPointer(const_cast<uint8_t*>(data), size);
   TPPMFileFormatReader reader;
-  try {
-    TFileFormatInfo info;
-    reader.ReadInfo(stream, 0, info);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.SetPosition(0);
   TPixelGraphic graphic;
-  try {
-    reader.Read(stream, graphic, 0);
-  } catch (const EPixelGraphic&) {
-    return 0;
-  }
+  if (!FuzzRead(data, size, reader, graphic)) return 0;
   TPBMFileFormatWriter pbm;
   TPGMFileFormatWriter pgm;
   TPPMFileFormatWriter ppm;

@@ -4,28 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "pgexceptions.h"
-#include "pixelgraphic.h"
-#include "stream.h"
+#include "fuzzreader.h"
 #include "tgaformat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TMyMemoryStream stream;
-  // The stream only reads, so the input block stays unchanged.
-  stream.SetPointer(const_cast<uint8_t*>(data), size);
   TTGAFileFormatReader reader;
-  try {
-    TFileFormatInfo info;
-    reader.ReadInfo(stream, 0, info);
-  } catch (const EPixelGraphic&) {
-  }
-  stream.SetPosition(0);
   TPixelGraphic graphic;
-  try {
-    reader.Read(stream, graphic, 0);
-  } catch (const EPixelGraphic&) {
-    return 0;
-  }
+  if (!FuzzRead(data, size, reader, graphic)) return 0;
   TMemoryStream out;
   TTGAFileFormatWriter().Write(out, graphic);
   return 0;

@@ -3,15 +3,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bmpformat.h"
+#include "codecpeer.h"
+#include "failuremessage.h"
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "pgexceptions.h"
@@ -20,6 +19,7 @@
 
 namespace {
 
+using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
 
 void Put16(Bytes& b, uint32_t v) {
@@ -75,47 +75,20 @@ Bytes GrayPalette(int n) {
   return b;
 }
 
-void Fill(TStream& s, const Bytes& bytes) {
-  s.WriteBuffer(bytes.data(), bytes.size());
-  s.SetPosition(0);
-}
+void ReadBMP(const Bytes& bytes, TPixelGraphic& g) { ReadWith<TBMPFileFormatReader>(bytes, g); }
 
-void ReadBMP(const Bytes& bytes, TPixelGraphic& g) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  TBMPFileFormatReader().Read(s, g, 0);
-}
-
-TFileFormatInfo InfoOf(const Bytes& bytes) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  TFileFormatInfo info;
-  TBMPFileFormatReader().ReadInfo(s, 0, info);
-  return info;
-}
+TFileFormatInfo InfoOf(const Bytes& bytes) { return InfoWith<TBMPFileFormatReader>(bytes); }
 
 // The message of the exception reading bytes raises.
 template <class E = EPGBMPFileFormatReader>
 std::string ReadFailure(const Bytes& bytes, TPixelGraphic& g) {
-  try {
-    ReadBMP(bytes, g);
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no failure";
+  return Failure<E>([&] { ReadBMP(bytes, g); });
 }
 
 template <class E = EPGBMPFileFormatReader>
 std::string ReadFailure(const Bytes& bytes) {
   TPixelGraphic g;
   return ReadFailure<E>(bytes, g);
-}
-
-std::vector<TRGB> Pixels(const TPixelGraphic& g) {
-  std::vector<TRGB> p;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) p.push_back(g.GetPixelColor(x, y));
-  return p;
 }
 
 TEST(BMPFormat, RoundTripOfEveryColorResolution) {
@@ -134,16 +107,11 @@ TEST(BMPFormat, RoundTripOfEveryColorResolution) {
     TPixelGraphic src;
     // An odd width pads every row.
     src.SetSize(13, 7, c.code);
-    if (c.ident == pUnknown) {
-      const int n = c.code == 0 ? 2 : c.code == 1 ? 11 : 200;
-      src.SetPaletteCount(n);
-      for (int i = 0; i < n; ++i) src.SetPaletteEntries(i, random() & 0xFFFFFF);
-    } else if (c.code != 3) {
+    if (c.ident == pUnknown)
+      RandomPalette(src, c.code == 0 ? 2 : c.code == 1 ? 11 : 200, random);
+    else if (c.code != 3)
       src.SetPaletteIdent(c.ident);
-    }
-    const uint32_t values = c.code == 3 ? 0x1000000 : uint32_t(src.PaletteCount());
-    for (int32_t y = 0; y < 7; ++y)
-      for (int32_t x = 0; x < 13; ++x) src.SetPixel(x, y, random() % values);
+    RandomPixels(src, random);
     src.IdentifyPalette();
     ASSERT_EQ(CurrentColorResolution(src), c.resolution);
 
@@ -165,7 +133,7 @@ TEST(BMPFormat, RoundTripOfEveryColorResolution) {
     EXPECT_EQ(CurrentColorResolution(back), c.resolution);
     ASSERT_EQ(back.PaletteCount(), src.PaletteCount());
     for (int32_t i = 0; i < src.PaletteCount(); ++i) EXPECT_EQ(back.PaletteEntries(i), src.PaletteEntries(i));
-    EXPECT_EQ(Pixels(back), Pixels(src));
+    EXPECT_EQ(Colors(back), Colors(src));
   }
 }
 
@@ -189,7 +157,7 @@ TEST(BMPFormat, PackedDIBForTheClipboard) {
   TPixelGraphic back;
   ReadDIB(back, s, false);
   s.Detach();
-  EXPECT_EQ(Pixels(back), Pixels(src));
+  EXPECT_EQ(Colors(back), Colors(src));
   EXPECT_EQ(back.PaletteEntries(9), src.PaletteEntries(9));
 
   TPixelGraphic trueColor;
@@ -568,7 +536,7 @@ TEST(BMPFormat, ProgressAndAbort) {
   s.SetPosition(0);
   TBMPFileFormatReader().Read(s, g, 0);
   EXPECT_EQ(log, "[1/10 2/10 3/10 4/10 5/10 6/10 7/10 8/10 9/10 10/10 ]");
-  EXPECT_EQ(Pixels(g), Pixels(src));
+  EXPECT_EQ(Colors(g), Colors(src));
 
   // Abort after the second tenth: the rest stays blank, without an error.
   log.clear();
@@ -601,36 +569,6 @@ TEST(BMPFormat, ProgressAndAbort) {
 
 // ImageMagick as the peer that writes the files.
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
-    char buffer[256];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    if (pclose(p) != 0) out = "FAILED: " + out;
-  }
-  return out;
-}
-
-Bytes FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// A binary PPM with maxval 255 as written by convert.
-std::vector<TRGB> ReadPPM(const std::string& path, int32_t& width, int32_t& height) {
-  const Bytes b = FileBytes(path);
-  std::istringstream head(std::string(b.begin(), b.begin() + std::min<size_t>(b.size(), 64)));
-  std::string magic;
-  int maxval = 0;
-  head >> magic >> width >> height >> maxval;
-  std::vector<TRGB> pixels;
-  if (magic != "P6" || maxval != 255) return pixels;
-  const size_t start = size_t(head.tellg()) + 1;
-  for (size_t i = start; i + 2 < b.size() && pixels.size() < size_t(width) * size_t(height); i += 3)
-    pixels.push_back(RGB(b[i], b[i + 1], b[i + 2]));
-  return pixels;
-}
-
 // ImageMagick writes bit fields only with a 124-byte header, which is not
 // read here: the same file with a 40-byte header and the masks after it.
 Bytes WithInfoHeaderAndMasks(const Bytes& v5) {
@@ -648,13 +586,9 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
   const std::string convert = access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert " : "convert ";
   if (Shell(convert + "-version").find("ImageMagick") == std::string::npos)
     GTEST_SKIP() << "ImageMagick's convert is not installed";
-  const std::string dir = ::testing::TempDir() + "quillet_bmp_" + std::to_string(getpid()) + "/";
-  ASSERT_EQ(Shell("mkdir -p " + dir), "");
-  struct TRemoveDir {
-    std::string dir;
-    ~TRemoveDir() { Shell("rm -rf " + dir); }
-  } const removeDir{dir};
-  const std::string source = dir + "source.png";
+  const TTempDirectory dir;
+  ASSERT_FALSE(dir.Path.empty());
+  const std::string source = dir / "source.png";
   ASSERT_EQ(Shell(convert + "-size 13x7 -seed 4 plasma:fractal " + source), "");
 
   struct {
@@ -677,8 +611,8 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
   };
   for (const auto& v : variants) {
     SCOPED_TRACE(v.name);
-    const std::string bmp = dir + v.name + ".bmp";
-    const std::string ppm = dir + v.name + ".ppm";
+    const std::string bmp = dir / (v.name + std::string(".bmp"));
+    const std::string ppm = dir / (v.name + std::string(".ppm"));
     ASSERT_EQ(Shell(convert + source + " " + v.options + bmp), "");
     ASSERT_EQ(Shell(convert + bmp + " -depth 8 ppm:" + ppm), "");
     Bytes file = FileBytes(bmp);
@@ -690,8 +624,9 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
     }
     if (v.headerSize == 124) file = WithInfoHeaderAndMasks(file);
 
-    int32_t width = 0, height = 0;
-    std::vector<TRGB> expected = ReadPPM(ppm, width, height);
+    const TPNMImage peer = ReadPNM(ppm);
+    const int32_t width = peer.Width, height = peer.Height;
+    std::vector<TRGB> expected = peer.Colors();
     ASSERT_EQ(expected.size(), 13u * 7u);
     if (v.bitCount == 16) {
       // ImageMagick scales a channel of n bits by 255 / (2^n - 1); this
@@ -713,7 +648,7 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
     reader->Read(s, g, 0);
     ASSERT_EQ(g.GetWidth(), width);
     ASSERT_EQ(g.GetHeight(), height);
-    EXPECT_EQ(Pixels(g), expected);
+    EXPECT_EQ(Colors(g), expected);
   }
 }
 

@@ -2,35 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "borderframe.h"
 #include "namedpalettes.h"
 #include "pixelgraphic.h"
+#include "testpictures.h"
 
 namespace {
-
-void Fill(TPixelGraphic& g, int32_t w, int32_t h, TRGB c) {
-  g.SetSize(w, h, 3);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) g.SetPixel(x, y, c);
-}
-
-void FillRandom(TPixelGraphic& g, int32_t w, int32_t h, uint32_t seed) {
-  std::mt19937 rng(seed);
-  g.SetSize(w, h, 3);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) g.SetPixel(x, y, rng() & 0xFFFFFF);
-}
-
-std::vector<uint32_t> Pixels(const TPixelGraphic& g) {
-  std::vector<uint32_t> v;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) v.push_back(g.GetPixel(x, y));
-  return v;
-}
 
 uint32_t Red(const TPixelGraphic& g, int32_t x, int32_t y) { return GetRValue(g.GetPixelColor(x, y)); }
 
@@ -110,7 +90,7 @@ TEST(BorderFrame, WeightsAndBlends) {
 
 TEST(BorderFrame, RectangleBands) {
   TPixelGraphic src, dst;
-  Fill(src, 10, 10, 0);
+  Uniform(src, 10, 10, 0);
   dst.DrawFrame(false, 2, 0xFFFFFF, src);
   for (int32_t y = 0; y < 10; ++y)
     for (int32_t x = 0; x < 10; ++x) {
@@ -118,7 +98,7 @@ TEST(BorderFrame, RectangleBands) {
       EXPECT_EQ(dst.GetPixel(x, y), ring ? 0xFFFFFFu : 0u) << x << ", " << y;
     }
 
-  Fill(src, 12, 10, 0);
+  Uniform(src, 12, 10, 0);
   dst.DrawFrame(false, 5, RGB(255, 255, 255), src);
   std::vector<uint32_t> middle;
   for (int32_t x = 0; x < 12; ++x) middle.push_back(Red(dst, x, 5));
@@ -140,7 +120,7 @@ TEST(BorderFrame, RectangleBands) {
 
 TEST(BorderFrame, Oval) {
   TPixelGraphic src, dst;
-  Fill(src, 101, 51, RGB(10, 20, 30));
+  Uniform(src, 101, 51, RGB(10, 20, 30));
   dst.DrawFrame(true, 20, RGB(255, 255, 255), src);
   for (auto [x, y] : std::vector<std::pair<int, int>>{{0, 0}, {100, 0}, {0, 50}, {100, 50}})
     EXPECT_EQ(dst.GetPixel(x, y), 0xFFFFFFu);
@@ -245,7 +225,7 @@ TEST(BorderFrame, PaletteSourcesAndTargets) {
   // Black and white: the plain mapping keeps a sharp ring, dithering a
   // half-gray frame colour mixes both.
   TPixelGraphic black;
-  Fill(black, 10, 10, 0);
+  Uniform(black, 10, 10, 0);
   for (bool dither : {false, true}) {
     TPixelGraphic bw;
     bw.SetSize(1, 1, 0);

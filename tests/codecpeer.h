@@ -1,22 +1,27 @@
 #pragma once
-// Helpers of the PNG and JPEG tests: a temporary directory per test, the peer
-// programs that write and read files for comparison, and pictures compared
-// through plain PNM files.
+// Helpers of the file format tests: files as bytes read and written through
+// a format's own reader or writer, the peer programs that write and read
+// files for comparison, and pictures compared through PNM files.
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fileformat.h"
 #include "pixelgraphic.h"
+#include "stream.h"
+#include "tempdir.h"
+#include "testpictures.h"
 
 namespace codecpeer {
 
@@ -25,23 +30,56 @@ inline bool Executable(const std::string& path) { return access(path.c_str(), X_
 // Runs a shell command quietly; true when it succeeded.
 inline bool RunQuietly(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-class TTempDir {
-public:
-  TTempDir() {
-    std::string pattern = ::testing::TempDir() + "quillet_codec_XXXXXX";
-    if (mkdtemp(pattern.data())) FPath = pattern + "/";
+// Output of a shell command, its errors dropped; "FAILED: " and the command
+// when it fails.
+inline std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(("(" + command + ") 2>/dev/null").c_str(), "r")) {
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
+    if (pclose(p) != 0) out = "FAILED: " + command;
   }
-  ~TTempDir() {
-    if (!FPath.empty()) RunQuietly("rm -rf '" + FPath + "'");
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
+  return out;
+}
 
-  std::string operator/(const std::string& name) const { return FPath + name; }
+// True when every program of the blank-separated list can be run.
+inline bool HaveTools(const std::string& programs) {
+  return Shell("for t in " + programs + "; do command -v $t || echo no; done").find("no\n") == std::string::npos;
+}
 
-private:
-  std::string FPath;
-};
+inline std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Puts bytes into the stream and goes back to its start.
+inline void Fill(TStream& s, const std::vector<uint8_t>& bytes) {
+  s.WriteBuffer(bytes.data(), bytes.size());
+  s.SetPosition(0);
+}
+
+template <class Reader>
+void ReadWith(const std::vector<uint8_t>& bytes, TPixelGraphic& g, int index = 0) {
+  TMemoryStream s;
+  Fill(s, bytes);
+  Reader().Read(s, g, index);
+}
+
+template <class Reader>
+TFileFormatInfo InfoWith(const std::vector<uint8_t>& bytes, int index = 0) {
+  TMemoryStream s;
+  Fill(s, bytes);
+  TFileFormatInfo info;
+  Reader().ReadInfo(s, index, info);
+  return info;
+}
+
+template <class Writer>
+std::vector<uint8_t> WrittenWith(TPixelGraphic& g) {
+  TMemoryStream s;
+  Writer().Write(s, g);
+  return std::vector<uint8_t>(s.Memory(), s.Memory() + s.Size());
+}
 
 // A binary PGM or PPM with 8-bit samples, as the peers write them.
 struct TPNMImage {
@@ -56,6 +94,12 @@ struct TPNMImage {
     std::vector<uint8_t> rgb;
     for (uint8_t v : Samples) rgb.insert(rgb.end(), {v, v, v});
     return rgb;
+  }
+  std::vector<TRGB> Colors() const {
+    std::vector<TRGB> c;
+    const std::vector<uint8_t> rgb = RGB();
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) c.push_back(::RGB(rgb[i], rgb[i + 1], rgb[i + 2]));
+    return c;
   }
 };
 
@@ -78,6 +122,19 @@ inline TPNMImage ReadPNM(const std::string& path) {
   in.read(reinterpret_cast<char*>(image.Samples.data()), std::streamsize(image.Samples.size()));
   if (!in) return TPNMImage();
   return image;
+}
+
+// The pixels of a plain pixmap with maximum 255, as pnmtoplainpnm writes it.
+inline std::vector<TRGB> PlainPixmapColors(const std::string& text, int& width, int& height) {
+  std::istringstream in(text);
+  std::string magic;
+  int maxValue = 0;
+  in >> magic >> width >> height >> maxValue;
+  std::vector<TRGB> c;
+  if (magic != "P3" || maxValue != 255) return c;
+  uint32_t r, g, b;
+  while (in >> r >> g >> b) c.push_back(RGB(r, g, b));
+  return c;
 }
 
 // Writes the picture's colours as a binary PPM, or a PGM when asked.

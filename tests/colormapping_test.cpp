@@ -11,6 +11,7 @@
 #include "namedpalettes.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "testpictures.h"
 
 namespace {
 
@@ -33,12 +34,6 @@ TRGB WithGraySum(int s) { return RGB(std::min(s, 255), std::clamp(s - 255, 0, 25
 int64_t Distance2(TRGB a, TRGB b) {
   const int64_t dr = GetRValue(a) - GetRValue(b), dg = GetGValue(a) - GetGValue(b), db = GetBValue(a) - GetBValue(b);
   return dr * dr + dg * dg + db * db;
-}
-
-void Uniform(TPixelGraphic& src, int32_t w, int32_t h, TRGB c) {
-  src.SetSize(w, h, 3);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) src.SetPixel(x, y, c);
 }
 
 double Share(const TPixelGraphic& g, uint32_t index) {

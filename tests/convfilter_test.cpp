@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "convfilter.h"
+#include "failuremessage.h"
 #include "langstr.h"
 #include "namedpalettes.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "testpictures.h"
 
 namespace {
 
@@ -19,30 +21,6 @@ std::vector<std::vector<int32_t>> Kernel(const TConvFilter& f) {
   for (int32_t i = 0; i < f.Height(); ++i)
     for (int32_t j = 0; j < f.Width(); ++j) rows[size_t(i)].push_back(f.Weights(j, i));
   return rows;
-}
-
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
-void Fill(TPixelGraphic& g, int32_t w, int32_t h, uint32_t seed) {
-  std::mt19937 rng(seed);
-  g.SetSize(w, h, 3);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) g.SetPixel(x, y, rng() & 0xFFFFFF);
-}
-
-std::vector<uint32_t> Pixels(const TPixelGraphic& g) {
-  std::vector<uint32_t> v;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) v.push_back(g.GetPixel(x, y));
-  return v;
 }
 
 // The filtered colour written out plainly in extended arithmetic.
@@ -94,10 +72,10 @@ public:
 TEST(ConvFilter, KernelSizeAndIndexErrors) {
   TConvFilter f;
   EXPECT_EQ(Kernel(f), (std::vector<std::vector<int32_t>>{{1}}));
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.SetWidth(0); }), "TConvFilter.Width out of range");
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.SetWidth(100); }), "TConvFilter.Width out of range");
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.SetHeight(0); }), "TConvFilter.Height out of range");
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.SetHeight(100); }), "TConvFilter.Height out of range");
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.SetWidth(0); }), "TConvFilter.Width out of range");
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.SetWidth(100); }), "TConvFilter.Width out of range");
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.SetHeight(0); }), "TConvFilter.Height out of range");
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.SetHeight(100); }), "TConvFilter.Height out of range");
   EXPECT_EQ(Kernel(f), (std::vector<std::vector<int32_t>>{{1}}));  // nothing changed
 
   f.SetWidth(99);
@@ -111,10 +89,10 @@ TEST(ConvFilter, KernelSizeAndIndexErrors) {
   EXPECT_EQ(f.Weights(98, 0), 0);
 
   const std::string indexError = "X, Y index out of range";
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.Weights(99, 0); }), indexError);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.Weights(0, -1); }), indexError);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.SetWeights(-1, 0, 1); }), indexError);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.SetWeights(0, 99, 1); }), indexError);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.Weights(99, 0); }), indexError);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.Weights(0, -1); }), indexError);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.SetWeights(-1, 0, 1); }), indexError);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.SetWeights(0, 99, 1); }), indexError);
 }
 
 TEST(ConvFilter, SmoothingKernels) {
@@ -172,14 +150,14 @@ TEST(ConvFilter, KernelsBeyondTheSizeLimitsRaise) {
   f.BuildSmoothing(ksTriangle, false, 0.75L);
   const auto before = Kernel(f);
   const std::string tooLarge = "TConvFilter.Width out of range";
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.BuildSmoothing(ksGaussian, false, 20); }), tooLarge);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.BuildSmoothing(ksGaussian, true, INFINITY); }), tooLarge);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.BuildSmoothing(ksBox, false, 100); }), tooLarge);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.BuildSmoothing(ksGaussian, false, 20); }), tooLarge);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.BuildSmoothing(ksGaussian, true, INFINITY); }), tooLarge);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.BuildSmoothing(ksBox, false, 100); }), tooLarge);
   // No positive weight at all.
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.BuildSmoothing(ksGaussian, false, 0); }), tooLarge);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.BuildSmoothing(ksTriangle, true, -1); }), tooLarge);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.BuildSmoothing(ksBox, false, 0.5L); }), tooLarge);
-  EXPECT_EQ(MessageOf<EPGConvFilter>([&] { f.BuildSharpen(ksTriangle, false, NAN, 50); }), tooLarge);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.BuildSmoothing(ksGaussian, false, 0); }), tooLarge);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.BuildSmoothing(ksTriangle, true, -1); }), tooLarge);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.BuildSmoothing(ksBox, false, 0.5L); }), tooLarge);
+  EXPECT_EQ(Failure<EPGConvFilter>([&] { f.BuildSharpen(ksTriangle, false, NAN, 50); }), tooLarge);
   EXPECT_EQ(Kernel(f), before);
   EXPECT_EQ(f.OffsetX(), -1);
 }
@@ -265,7 +243,7 @@ TEST(ConvFilter, SharpeningValues) {
 
 TEST(ConvFilter, WholePicturesMatchThePerPixelFormula) {
   TPixelGraphic src;
-  Fill(src, 23, 11, 1);
+  FillRandom(src, 23, 11, 1);
   for (int strength : {100, 37, 1}) {
     TConvFilter f;
     Sharpen(f, strength);
@@ -312,7 +290,7 @@ TEST(ConvFilter, WholePicturesMatchThePerPixelFormula) {
 
   // A kernel wider than the picture, and a palette source.
   f.BuildSmoothing(ksGaussian, false, 2);
-  Fill(src, 3, 2, 2);
+  FillRandom(src, 3, 2, 2);
   ExpectMatchesReference(f, src, "narrow");
   TPixelGraphic gray;
   gray.SetSize(9, 7, 2);
@@ -329,17 +307,17 @@ TEST(ConvFilter, WholePicturesMatchThePerPixelFormula) {
 
 TEST(ApplyFilter, OwnTargetIsRefusedForConvolution) {
   TPixelGraphic g;
-  Fill(g, 4, 3, 4);
+  FillRandom(g, 4, 3, 4);
   const auto before = Pixels(g);
   int changes = 0, starts = 0;
   g.OnChange = [&](TObject*) { ++changes; };
   g.OnProgressStart = [&](TObject*) { ++starts; };
   TConvFilter f;
   Sharpen(f, 50);
-  EXPECT_EQ(MessageOf<EPGFilter>([&] { g.ApplyFilter(f, g); }),
+  EXPECT_EQ(Failure<EPGFilter>([&] { g.ApplyFilter(f, g); }),
             "Cannot apply this filter to a source that is identical to the target");
   SetPGLanguage(1);
-  EXPECT_EQ(MessageOf<EPGFilter>([&] { g.ApplyFilter(f, g); }),
+  EXPECT_EQ(Failure<EPGFilter>([&] { g.ApplyFilter(f, g); }),
             "Dieser Filter kann nicht auf eine zum Ziel identische Quelle angewendet werden");
   SetPGLanguage(0);
   EXPECT_EQ(Pixels(g), before);
@@ -350,7 +328,7 @@ TEST(ApplyFilter, OwnTargetIsRefusedForConvolution) {
 
 TEST(ApplyFilter, SizeProgressAndAbort) {
   TPixelGraphic src, dst;
-  Fill(src, 7, 5, 5);
+  FillRandom(src, 7, 5, 5);
   std::vector<std::pair<int, int>> calls;
   std::vector<std::string> events;
   int abortAt = -1;
@@ -409,7 +387,7 @@ TEST(ApplyFilter, FilterIsFinishedWhenAnExceptionPasses) {
     }
   } f;
   TPixelGraphic src, dst;
-  Fill(src, 4, 3, 6);
+  FillRandom(src, 4, 3, 6);
   bool ended = false;
   dst.OnProgressEnd = [&](TObject*) { ended = true; };
   EXPECT_THROW(dst.ApplyFilter(f, src), EPixelGraphic);
@@ -423,7 +401,7 @@ TEST(ApplyFilter, FilterIsFinishedWhenAnExceptionPasses) {
 TEST(ApplyFilter, ColorOnlyFilters) {
   // On a 24-bit picture the filter may work in place, pixel by pixel.
   TPixelGraphic g;
-  Fill(g, 5, 4, 8);
+  FillRandom(g, 5, 4, 8);
   const auto before = Pixels(g);
   TInvertFilter invert;
   g.ApplyFilter(invert, g);

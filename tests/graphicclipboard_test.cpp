@@ -4,20 +4,12 @@
 #include <vector>
 
 #include "bmpformat.h"
+#include "failuremessage.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
 #include "scriptedplatform.h"
 
 namespace {
-
-std::string Failure(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EPixelGraphic& e) {
-    return e.what();
-  }
-  return "no failure";
-}
 
 void Picture(TPixelGraphic& g) {
   g.SetSize(7, 3, 2);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "failuremessage.h"
 #include "formatoptions.h"
 #include "gammacorrection.h"
 #include "pgexceptions.h"
@@ -46,15 +47,6 @@ struct TGammaSettings {
     GammaCorrectionOnRead = Correct;
   }
 };
-
-std::string Failure(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EPixelGraphic& e) {
-    return e.what();
-  }
-  return "no failure";
-}
 
 void Fill(TMemoryStream& s, const std::string& bytes) {
   s.WriteBuffer(bytes.data(), bytes.size());

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "failuremessage.h"
 #include "formatregistry.h"
 #include "namedpalettes.h"
 #include "pgexceptions.h"
@@ -43,15 +44,6 @@ public:
     throw EStreamError("disk full");
   }
 };
-
-std::string Failure(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EPixelGraphic& e) {
-    return e.what();
-  }
-  return "no failure";
-}
 
 void Colorful(TPixelGraphic& g) {
   g.SetSize(16, 4, 3);

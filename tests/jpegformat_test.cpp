@@ -11,6 +11,7 @@
 #include <jpeglib.h>
 
 #include "codecpeer.h"
+#include "failuremessage.h"
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "jpegformat.h"
@@ -49,40 +50,14 @@ void Picture(TPixelGraphic& g, int32_t width = 61, int32_t height = 45, bool gra
     }
 }
 
-void Fill(TStream& s, const Bytes& bytes) {
-  s.WriteBuffer(bytes.data(), bytes.size());
-  s.SetPosition(0);
-}
+Bytes WriteJPEG(TPixelGraphic& g) { return WrittenWith<TJPGFileFormatWriter>(g); }
 
-Bytes WriteJPEG(TPixelGraphic& g) {
-  TMemoryStream s;
-  TJPGFileFormatWriter().Write(s, g);
-  return Bytes(s.Memory(), s.Memory() + s.Size());
-}
+void ReadJPEG(const Bytes& file, TPixelGraphic& g) { ReadWith<TJPGFileFormatReader>(file, g); }
 
-void ReadJPEG(const Bytes& file, TPixelGraphic& g) {
-  TMemoryStream s;
-  Fill(s, file);
-  TJPGFileFormatReader().Read(s, g, 0);
-}
-
-TFileFormatInfo InfoOf(const Bytes& file) {
-  TMemoryStream s;
-  Fill(s, file);
-  TFileFormatInfo info;
-  TJPGFileFormatReader().ReadInfo(s, 0, info);
-  return info;
-}
+TFileFormatInfo InfoOf(const Bytes& file) { return InfoWith<TJPGFileFormatReader>(file); }
 
 // The message of the JPEG exception that action raises.
-std::string Failure(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EPGJPGFileFormatReaderWriter& e) {
-    return e.what();
-  }
-  return "no failure";
-}
+std::string Failure(const std::function<void()>& action) { return ::Failure<EPGJPGFileFormatReaderWriter>(action); }
 
 // Puts a marker segment right after SOI.
 Bytes WithSegment(Bytes file, uint8_t marker, const Bytes& payload) {
@@ -379,7 +354,7 @@ protected:
   const std::string Convert = "/usr/bin/convert";
   const std::string CJPEG = "/usr/bin/cjpeg";
   const std::string DJPEG = "/usr/bin/djpeg";
-  TTempDir Dir;
+  TTempDirectory Dir;
   TPixelGraphic Source;
   TJPEGOptions Restore;
 };

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "codecpeer.h"
+#include "failuremessage.h"
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "namedpalettes.h"
@@ -20,6 +17,7 @@
 
 namespace {
 
+using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
 
 void Put16(uint8_t* p, uint32_t v) {
@@ -78,38 +76,15 @@ Bytes EndPalette(uint8_t marker = 12) {
   return b;
 }
 
-void Fill(TStream& s, const Bytes& bytes) {
-  s.WriteBuffer(bytes.data(), bytes.size());
-  s.SetPosition(0);
-}
-
-void ReadPCX(const Bytes& bytes, TPixelGraphic& g) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  TPCXFileFormatReader().Read(s, g, 0);
-}
+void ReadPCX(const Bytes& bytes, TPixelGraphic& g) { ReadWith<TPCXFileFormatReader>(bytes, g); }
 
 std::string ReadFailure(const Bytes& bytes, TPixelGraphic& g, int index = 0) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  try {
-    TPCXFileFormatReader().Read(s, g, index);
-  } catch (const EPGPCXFileFormatReader& e) {
-    return e.what();
-  }
-  return "no failure";
+  return Failure<EPGPCXFileFormatReader>([&] { ReadWith<TPCXFileFormatReader>(bytes, g, index); });
 }
 
 std::string ReadFailure(const Bytes& bytes, int index = 0) {
   TPixelGraphic g;
   return ReadFailure(bytes, g, index);
-}
-
-std::vector<TRGB> Colors(const TPixelGraphic& g) {
-  std::vector<TRGB> c;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) c.push_back(g.GetPixelColor(x, y));
-  return c;
 }
 
 TEST(PCXFormat, Registration) {
@@ -361,46 +336,12 @@ TEST(PCXFormat, ProgressEvents) {
 // Netpbm and ImageMagick as the peers that write the files, netpbm as the
 // one whose reading counts.
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(("(" + command + ") 2>/dev/null").c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    if (pclose(p) != 0) out = "FAILED: " + command;
-  }
-  return out;
-}
-
-// The pixels of a plain pixmap with maximum 255, as pnmtoplainpnm writes it.
-std::vector<TRGB> PlainPixmapColors(const std::string& text, int& width, int& height) {
-  std::istringstream in(text);
-  std::string magic;
-  int maxValue = 0;
-  in >> magic >> width >> height >> maxValue;
-  std::vector<TRGB> c;
-  if (magic != "P3" || maxValue != 255) return c;
-  uint32_t r, g, b;
-  while (in >> r >> g >> b) c.push_back(RGB(r, g, b));
-  return c;
-}
-
-Bytes FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(PCXFormat, ReadsWhatNetpbmAndImageMagickWrite) {
-  if (Shell("for t in ppmtopcx pcxtoppm ppmquant pgmramp pgmtopbm pnmtoplainpnm /usr/bin/convert; do command -v $t "
-            "|| echo no; done")
-          .find("no\n") != std::string::npos)
+  if (!HaveTools("ppmtopcx pcxtoppm ppmquant pgmramp pgmtopbm pnmtoplainpnm /usr/bin/convert"))
     GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-  const std::string dir = ::testing::TempDir() + "quillet_pcx_" + std::to_string(getpid()) + "/";
-  ASSERT_EQ(Shell("mkdir -p " + dir), "");
-  struct TRemoveDir {
-    std::string dir;
-    ~TRemoveDir() { Shell("rm -rf " + dir); }
-  } const removeDir{dir};
-  const std::string src = dir + "src.ppm";
+  const TTempDirectory dir;
+  ASSERT_FALSE(dir.Path.empty());
+  const std::string src = dir / "src.ppm";
   ASSERT_EQ(Shell("/usr/bin/convert -size 37x11 -seed 4 plasma:fractal -depth 8 " + src), "");
 
   struct {
@@ -420,7 +361,7 @@ TEST(PCXFormat, ReadsWhatNetpbmAndImageMagickWrite) {
   };
   for (const auto& f : files) {
     SCOPED_TRACE(f.name);
-    const std::string file = dir + "f.pcx";
+    const std::string file = dir / "f.pcx";
     ASSERT_EQ(Shell("S=" + src + " F=" + file + "; " + f.command), "");
     const Bytes bytes = FileBytes(file);
     ASSERT_GT(bytes.size(), 128u);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codecpeer.h"
+#include "failuremessage.h"
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "pgexceptions.h"
@@ -28,7 +29,7 @@ using Bytes = std::vector<uint8_t>;
 using TSample = std::function<uint32_t(int32_t x, int32_t y, int channel)>;
 
 // What a test file holds; written with libpng itself.
-struct TPNGSpec {
+struct TPNGLayout {
   int32_t Width = 5;
   int32_t Height = 4;
   int Depth = 8;
@@ -57,21 +58,21 @@ void Collect(png_structp png, png_bytep data, size_t length) {
   out->insert(out->end(), data, data + length);
 }
 
-Bytes MakePNG(const TPNGSpec& spec) {
-  const int channels = Channels(spec.ColorType);
-  const size_t rowBytes = (size_t(spec.Width) * spec.Depth * channels + 7) / 8;
-  std::vector<Bytes> rows(size_t(spec.Height), Bytes(rowBytes, 0));
-  for (int32_t y = 0; y < spec.Height; ++y)
-    for (int32_t x = 0; x < spec.Width; ++x)
+Bytes MakePNG(const TPNGLayout& layout) {
+  const int channels = Channels(layout.ColorType);
+  const size_t rowBytes = (size_t(layout.Width) * layout.Depth * channels + 7) / 8;
+  std::vector<Bytes> rows(size_t(layout.Height), Bytes(rowBytes, 0));
+  for (int32_t y = 0; y < layout.Height; ++y)
+    for (int32_t x = 0; x < layout.Width; ++x)
       for (int c = 0; c < channels; ++c) {
-        const uint32_t v = spec.Sample(x, y, c);
-        const int64_t bit = (int64_t(x) * channels + c) * spec.Depth;
+        const uint32_t v = layout.Sample(x, y, c);
+        const int64_t bit = (int64_t(x) * channels + c) * layout.Depth;
         uint8_t* row = rows[size_t(y)].data();
-        if (spec.Depth == 16) {
+        if (layout.Depth == 16) {
           row[bit / 8] = uint8_t(v >> 8);
           row[bit / 8 + 1] = uint8_t(v);
         } else {
-          row[bit / 8] |= uint8_t(v << (8 - spec.Depth - bit % 8));
+          row[bit / 8] |= uint8_t(v << (8 - layout.Depth - bit % 8));
         }
       }
   std::vector<png_bytep> pointers;
@@ -82,16 +83,16 @@ Bytes MakePNG(const TPNGSpec& spec) {
   png_infop info = png_create_info_struct(png);
   if (setjmp(png_jmpbuf(png))) throw std::runtime_error("test file not written");
   png_set_write_fn(png, &out, Collect, nullptr);
-  png_set_IHDR(png, info, png_uint_32(spec.Width), png_uint_32(spec.Height), spec.Depth, spec.ColorType,
-               spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, png_uint_32(layout.Width), png_uint_32(layout.Height), layout.Depth, layout.ColorType,
+               layout.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.Palette.empty()) png_set_PLTE(png, info, spec.Palette.data(), int(spec.Palette.size()));
-  if (!spec.PaletteAlpha.empty())
-    png_set_tRNS(png, info, spec.PaletteAlpha.data(), int(spec.PaletteAlpha.size()), nullptr);
-  if (spec.Transparent) png_set_tRNS(png, info, nullptr, 0, &*spec.Transparent);
-  if (spec.Background) png_set_bKGD(png, info, &*spec.Background);
-  if (spec.Gamma) png_set_gAMA(png, info, *spec.Gamma);
-  if (spec.Offset) png_set_oFFs(png, info, 3, 4, PNG_OFFSET_PIXEL);
+  if (!layout.Palette.empty()) png_set_PLTE(png, info, layout.Palette.data(), int(layout.Palette.size()));
+  if (!layout.PaletteAlpha.empty())
+    png_set_tRNS(png, info, layout.PaletteAlpha.data(), int(layout.PaletteAlpha.size()), nullptr);
+  if (layout.Transparent) png_set_tRNS(png, info, nullptr, 0, &*layout.Transparent);
+  if (layout.Background) png_set_bKGD(png, info, &*layout.Background);
+  if (layout.Gamma) png_set_gAMA(png, info, *layout.Gamma);
+  if (layout.Offset) png_set_oFFs(png, info, 3, 4, PNG_OFFSET_PIXEL);
   png_write_info(png, info);
   png_write_image(png, pointers.data());
   png_write_end(png, info);
@@ -108,40 +109,14 @@ png_color_16 Color16(uint16_t red, uint16_t green, uint16_t blue, uint16_t gray 
   return c;
 }
 
-void Fill(TStream& s, const Bytes& bytes) {
-  s.WriteBuffer(bytes.data(), bytes.size());
-  s.SetPosition(0);
-}
+void ReadPNG(const Bytes& file, TPixelGraphic& g) { ReadWith<TPNGFileFormatReader>(file, g); }
 
-void ReadPNG(const Bytes& file, TPixelGraphic& g) {
-  TMemoryStream s;
-  Fill(s, file);
-  TPNGFileFormatReader().Read(s, g, 0);
-}
+TFileFormatInfo InfoOf(const Bytes& file) { return InfoWith<TPNGFileFormatReader>(file); }
 
-TFileFormatInfo InfoOf(const Bytes& file) {
-  TMemoryStream s;
-  Fill(s, file);
-  TFileFormatInfo info;
-  TPNGFileFormatReader().ReadInfo(s, 0, info);
-  return info;
-}
-
-Bytes WritePNG(TPixelGraphic& g) {
-  TMemoryStream s;
-  TPNGFileFormatWriter().Write(s, g);
-  return Bytes(s.Memory(), s.Memory() + s.Size());
-}
+Bytes WritePNG(TPixelGraphic& g) { return WrittenWith<TPNGFileFormatWriter>(g); }
 
 // The message of the PNG exception that action raises.
-std::string Failure(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EPGPNGFileFormatReaderWriter& e) {
-    return e.what();
-  }
-  return "no failure";
-}
+std::string Failure(const std::function<void()>& action) { return ::Failure<EPGPNGFileFormatReaderWriter>(action); }
 
 uint32_t GetBE32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
@@ -194,7 +169,7 @@ void InsertChunk(Bytes& file, const std::string& type, const Bytes& payload) {
 
 TEST(PNGFormat, SignatureAndRegistration) {
   TFileHeader header{};
-  const Bytes file = MakePNG(TPNGSpec());
+  const Bytes file = MakePNG(TPNGLayout());
   std::copy(file.begin(), file.begin() + 17, header.begin());
   EXPECT_TRUE(TPNGFileFormatReader().CheckSignature(header));
   header[7] = 0;
@@ -230,16 +205,11 @@ TEST(PNGFormat, RoundTripOfEveryColorResolution) {
     SCOPED_TRACE(ColorResolutionName(c.resolution));
     TPixelGraphic src;
     src.SetSize(13, 7, c.code);
-    if (c.ident == pUnknown) {
-      const int n = c.code == 0 ? 2 : c.code == 1 ? 11 : 200;
-      src.SetPaletteCount(n);
-      for (int i = 0; i < n; ++i) src.SetPaletteEntries(i, random() & 0xFFFFFF);
-    } else if (c.code != 3) {
+    if (c.ident == pUnknown)
+      RandomPalette(src, c.code == 0 ? 2 : c.code == 1 ? 11 : 200, random);
+    else if (c.code != 3)
       src.SetPaletteIdent(c.ident);
-    }
-    const uint32_t values = c.code == 3 ? 0x1000000 : uint32_t(src.PaletteCount());
-    for (int32_t y = 0; y < 7; ++y)
-      for (int32_t x = 0; x < 13; ++x) src.SetPixel(x, y, random() % values);
+    RandomPixels(src, random);
     src.IdentifyPalette();
     ASSERT_EQ(CurrentColorResolution(src), c.resolution);
     src.SetGamma(2.5L);
@@ -276,7 +246,7 @@ TEST(PNGFormat, RoundTripOfEveryColorResolution) {
 }
 
 TEST(PNGFormat, TwoBitPicturesWidenToFourBits) {
-  TPNGSpec gray;
+  TPNGLayout gray;
   gray.Width = 7;
   gray.Height = 3;
   gray.Depth = 2;
@@ -292,7 +262,7 @@ TEST(PNGFormat, TwoBitPicturesWidenToFourBits) {
     EXPECT_EQ(g.ScanLine(y)[3] & 0x0F, 0);
   }
 
-  TPNGSpec palette = gray;
+  TPNGLayout palette = gray;
   palette.ColorType = PNG_COLOR_TYPE_PALETTE;
   palette.Palette = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {9, 9, 9}};
   ReadPNG(MakePNG(palette), g);
@@ -316,19 +286,19 @@ TEST(PNGFormat, LayoutFollowsDepthAndColorType) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.depth) + " bits, colour type " + std::to_string(c.colorType));
-    TPNGSpec spec;
-    spec.Depth = c.depth;
-    spec.ColorType = c.colorType;
+    TPNGLayout layout;
+    layout.Depth = c.depth;
+    layout.ColorType = c.colorType;
     const uint32_t top = (1u << c.depth) - 1;
-    spec.Sample = [top](int32_t x, int32_t y, int ch) { return uint32_t(x * 977 + y * 331 + ch * 4099) % (top + 1); };
+    layout.Sample = [top](int32_t x, int32_t y, int ch) { return uint32_t(x * 977 + y * 331 + ch * 4099) % (top + 1); };
     TPixelGraphic g;
-    ReadPNG(MakePNG(spec), g);
+    ReadPNG(MakePNG(layout), g);
     ASSERT_EQ(g.BitCountNum(), c.code);
     EXPECT_EQ(g.PaletteIdent(), c.ident);
-    for (int32_t y = 0; y < spec.Height; ++y)
-      for (int32_t x = 0; x < spec.Width; ++x) {
+    for (int32_t y = 0; y < layout.Height; ++y)
+      for (int32_t x = 0; x < layout.Width; ++x) {
         // Sixteen bits lose their low byte; grey levels below eight bits stay indices.
-        const auto level = [&](int ch) { return c.depth == 16 ? spec.Sample(x, y, ch) >> 8 : spec.Sample(x, y, ch); };
+        const auto level = [&](int ch) { return c.depth == 16 ? layout.Sample(x, y, ch) >> 8 : layout.Sample(x, y, ch); };
         const uint32_t expected = c.code == 3 ? RGB(level(0), level(1), level(2)) : level(0);
         EXPECT_EQ(g.GetPixel(x, y), expected) << x << "," << y;
       }
@@ -337,17 +307,17 @@ TEST(PNGFormat, LayoutFollowsDepthAndColorType) {
 
 TEST(PNGFormat, TransparencyIsCompositedAgainstABackground) {
   const TRGB own = RGB(10, 200, 30);
-  const auto read = [&](const TPNGSpec& spec, TPixelGraphic& g) {
+  const auto read = [&](const TPNGLayout& layout, TPixelGraphic& g) {
     g.SetSize(0, 0, 3);
     g.SetBackGroundColor(own);
-    ReadPNG(MakePNG(spec), g);
+    ReadPNG(MakePNG(layout), g);
   };
   TPixelGraphic g;
 
   // Alpha 0 shows the background exactly, full alpha the pixel, in 16 and in 8 bits.
   for (int depth : {16, 8}) {
     SCOPED_TRACE(depth);
-    TPNGSpec rgba;
+    TPNGLayout rgba;
     rgba.Depth = depth;
     rgba.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
     const uint32_t top = (1u << depth) - 1;
@@ -371,7 +341,7 @@ TEST(PNGFormat, TransparencyIsCompositedAgainstABackground) {
   }
 
   // Grey with a transparent level: the background's grey, in the file's depth.
-  TPNGSpec gray;
+  TPNGLayout gray;
   gray.ColorType = PNG_COLOR_TYPE_GRAY;
   gray.Sample = [](int32_t x, int32_t, int) { return uint32_t(x * 50); };
   gray.Transparent = Color16(0, 0, 0, 100);
@@ -391,7 +361,7 @@ TEST(PNGFormat, TransparencyIsCompositedAgainstABackground) {
   EXPECT_EQ(g.BackGroundColor(), RGB(255, 255, 255));
 
   // A palette's transparent entries are blended into the palette itself.
-  TPNGSpec palette;
+  TPNGLayout palette;
   palette.ColorType = PNG_COLOR_TYPE_PALETTE;
   palette.Palette = {{255, 0, 0}, {0, 0, 255}, {0, 255, 0}};
   palette.PaletteAlpha = {0, 255};
@@ -405,13 +375,13 @@ TEST(PNGFormat, TransparencyIsCompositedAgainstABackground) {
 }
 
 TEST(PNGFormat, GammaOfTheFileBecomesTheGraphicsGamma) {
-  TPNGSpec spec;
-  spec.Gamma = 0.45455;
+  TPNGLayout layout;
+  layout.Gamma = 0.45455;
   TPixelGraphic g;
-  ReadPNG(MakePNG(spec), g);
+  ReadPNG(MakePNG(layout), g);
   EXPECT_NEAR(double(g.Gamma()), 2.2, 1e-4);
-  spec.Gamma.reset();
-  ReadPNG(MakePNG(spec), g);
+  layout.Gamma.reset();
+  ReadPNG(MakePNG(layout), g);
   EXPECT_EQ(g.Gamma(), ScreenGamma);
 }
 
@@ -436,17 +406,17 @@ TEST(PNGFormat, InfoDescribesTheFileWithoutDecoding) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.subFormat);
-    TPNGSpec spec;
-    spec.Width = 21;
-    spec.Height = 9;
-    spec.Depth = c.depth;
-    spec.ColorType = c.colorType;
-    spec.Interlaced = c.interlaced;
-    spec.Sample = [](int32_t, int32_t, int) { return 1u; };
-    if (c.colorType == PNG_COLOR_TYPE_PALETTE) spec.Palette.assign(2, png_color{1, 2, 3});
+    TPNGLayout layout;
+    layout.Width = 21;
+    layout.Height = 9;
+    layout.Depth = c.depth;
+    layout.ColorType = c.colorType;
+    layout.Interlaced = c.interlaced;
+    layout.Sample = [](int32_t, int32_t, int) { return 1u; };
+    if (c.colorType == PNG_COLOR_TYPE_PALETTE) layout.Palette.assign(2, png_color{1, 2, 3});
     TFileFormatInfo info;
     info.FormatDescription = "kept";
-    info = InfoOf(MakePNG(spec));
+    info = InfoOf(MakePNG(layout));
     EXPECT_EQ(info.SubFormat, c.subFormat);
     EXPECT_EQ(info.BitCount, c.bitCount);
     EXPECT_EQ(info.ColorCount, c.colorCount);
@@ -456,25 +426,25 @@ TEST(PNGFormat, InfoDescribesTheFileWithoutDecoding) {
     EXPECT_EQ(info.Details, c.colorType == PNG_COLOR_TYPE_PALETTE ? "(plte)" : "");
   }
 
-  TPNGSpec spec;
-  spec.Offset = true;
-  EXPECT_EQ(InfoOf(MakePNG(spec)).Details, "(offs)");
-  spec.ColorType = PNG_COLOR_TYPE_PALETTE;
-  spec.Palette.assign(2, png_color{1, 2, 3});
-  spec.Sample = [](int32_t, int32_t, int) { return 1u; };
-  spec.PaletteAlpha = {7};
-  spec.Background = Color16(0, 0, 0);
-  spec.Gamma = 0.5;
-  EXPECT_EQ(InfoOf(MakePNG(spec)).Details, "(gama, plte, trns, bkgd, offs)");
+  TPNGLayout layout;
+  layout.Offset = true;
+  EXPECT_EQ(InfoOf(MakePNG(layout)).Details, "(offs)");
+  layout.ColorType = PNG_COLOR_TYPE_PALETTE;
+  layout.Palette.assign(2, png_color{1, 2, 3});
+  layout.Sample = [](int32_t, int32_t, int) { return 1u; };
+  layout.PaletteAlpha = {7};
+  layout.Background = Color16(0, 0, 0);
+  layout.Gamma = 0.5;
+  EXPECT_EQ(InfoOf(MakePNG(layout)).Details, "(gama, plte, trns, bkgd, offs)");
 }
 
 TEST(PNGFormat, ProgressCoversEveryPassAndAbortKeepsTheRowsRead) {
-  TPNGSpec spec;
-  spec.Width = 9;
-  spec.Height = 10;
-  spec.Interlaced = true;
+  TPNGLayout layout;
+  layout.Width = 9;
+  layout.Height = 10;
+  layout.Interlaced = true;
   TPixelGraphic plain, interlaced;
-  TPNGSpec flat = spec;
+  TPNGLayout flat = layout;
   flat.Interlaced = false;
   ReadPNG(MakePNG(flat), plain);
 
@@ -492,7 +462,7 @@ TEST(PNGFormat, ProgressCoversEveryPassAndAbortKeepsTheRowsRead) {
   };
   interlaced.OnProgressEnd = [&](TObject*) { ++ends; };
   TMemoryStream s;
-  Fill(s, MakePNG(spec));
+  Fill(s, MakePNG(layout));
   reader.Read(s, interlaced, 0);
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(ends, 1);
@@ -538,7 +508,7 @@ private:
 };
 
 TEST(PNGFormat, BrokenFilesRaisePNGErrors) {
-  const Bytes good = MakePNG(TPNGSpec());
+  const Bytes good = MakePNG(TPNGLayout());
   TPixelGraphic g;
   EXPECT_EQ(Failure([&] {
               TMemoryStream s;
@@ -565,7 +535,7 @@ TEST(PNGFormat, BrokenFilesRaisePNGErrors) {
   EXPECT_EQ(Failure([&] { ReadPNG(notPNG, g); }), "PNG: Not a PNG file");
 
   // A header that promises far more than the file can hold is refused at once.
-  TPNGSpec huge;
+  TPNGLayout huge;
   huge.Width = 1;
   huge.Height = 1;
   Bytes big = MakePNG(huge);
@@ -601,7 +571,7 @@ TEST(PNGFormat, BrokenFilesRaisePNGErrors) {
 
 TEST(PNGFormat, WarningsFollowReadWarningAction) {
   // A tIME chunk of the wrong length draws a warning from libpng.
-  Bytes file = MakePNG(TPNGSpec());
+  Bytes file = MakePNG(TPNGLayout());
   InsertChunk(file, "tIME", {7, 0xE0});
   struct TBox {
     int Calls = 0;
@@ -666,7 +636,7 @@ protected:
   }
 
   const std::string Convert = "/usr/bin/convert";
-  TTempDir Dir;
+  TTempDirectory Dir;
 };
 
 TEST_F(PNGPeers, WeReadWhatImageMagickWrites) {

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "codecpeer.h"
+#include "failuremessage.h"
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "pgexceptions.h"
@@ -18,42 +16,20 @@
 
 namespace {
 
+using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-void Fill(TStream& s, const Bytes& bytes) {
-  s.WriteBuffer(bytes.data(), bytes.size());
-  s.SetPosition(0);
-}
-
-void ReadPxM(const Bytes& bytes, TPixelGraphic& g) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  TPPMFileFormatReader().Read(s, g, 0);
-}
+void ReadPxM(const Bytes& bytes, TPixelGraphic& g) { ReadWith<TPPMFileFormatReader>(bytes, g); }
 
 std::string ReadFailure(const Bytes& bytes, TPixelGraphic& g, int index = 0) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  try {
-    TPGMFileFormatReader().Read(s, g, index);
-  } catch (const EPGPxMFileFormatReader& e) {
-    return e.what();
-  }
-  return "no failure";
+  return Failure<EPGPxMFileFormatReader>([&] { ReadWith<TPGMFileFormatReader>(bytes, g, index); });
 }
 
 std::string ReadFailure(const Bytes& bytes, int index = 0) {
   TPixelGraphic g;
   return ReadFailure(bytes, g, index);
-}
-
-std::vector<TRGB> Colors(const TPixelGraphic& g) {
-  std::vector<TRGB> c;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) c.push_back(g.GetPixelColor(x, y));
-  return c;
 }
 
 TRGB Gray(uint32_t v) { return RGB(v, v, v); }
@@ -73,9 +49,7 @@ void RandomPicture(TPixelGraphic& g, int kind, int32_t width, int32_t height, un
   if (kind == 0) g.SetPaletteIdent(pBlackWhite);
   if (kind == 1) g.SetPaletteIdent(pGray256);
   std::mt19937 random(seed);
-  const uint32_t values = kind == 0 ? 2 : kind == 1 ? 256 : 0x1000000;
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) g.SetPixel(x, y, random() % values);
+  RandomPixels(g, random);
 }
 
 TEST(PxMFormat, RegisteredReadersAndWriters) {
@@ -346,26 +320,7 @@ TEST(PxMFormat, ProgressEvents) {
 
 // Netpbm and ImageMagick as the peers.
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(("(" + command + ") 2>/dev/null").c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    if (pclose(p) != 0) out = "FAILED: " + command;
-  }
-  return out;
-}
-
-bool HavePeers() {
-  return Shell("for t in pgmramp pgmtopbm pamdepth pbmmake pnmtoplainpnm /usr/bin/convert; do command -v $t || echo no; done")
-             .find("no\n") == std::string::npos;
-}
-
-struct TTempDir {
-  std::string Path = ::testing::TempDir() + "quillet_pxm_" + std::to_string(getpid()) + "/";
-  TTempDir() { Shell("mkdir -p " + Path); }
-  ~TTempDir() { Shell("rm -rf " + Path); }
-};
+bool HavePeers() { return HaveTools("pgmramp pgmtopbm pamdepth pbmmake pnmtoplainpnm /usr/bin/convert"); }
 
 // A plain (ASCII) PNM as the peers write it: samples in file order.
 struct TPlainPNM {
@@ -403,15 +358,10 @@ std::vector<TRGB> PeerColors(const TPlainPNM& p) {
   return c;
 }
 
-Bytes FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(PxMFormat, ReadsWhatNetpbmAndImageMagickWrite) {
   if (!HavePeers()) GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-  const TTempDir dir;
-  const std::string d = dir.Path;
+  const TTempDirectory dir;
+  const std::string d = dir.Path + "/";
   const std::string src = d + "src.ppm";
   ASSERT_EQ(Shell("/usr/bin/convert -size 13x7 -seed 4 plasma:fractal -depth 8 " + src), "");
   struct {
@@ -457,14 +407,14 @@ TEST(PxMFormat, ReadsWhatNetpbmAndImageMagickWrite) {
 
 TEST(PxMFormat, NetpbmAndImageMagickReadWhatItWrites) {
   if (!HavePeers()) GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-  const TTempDir dir;
+  const TTempDirectory dir;
   const char* extensions[3] = {"pbm", "pgm", "ppm"};
   for (int kind = 0; kind < 3; ++kind) {
     for (bool binary : {false, true}) {
       SCOPED_TRACE(std::string(extensions[kind]) + (binary ? " binary" : " ascii"));
       TPixelGraphic g;
       RandomPicture(g, kind, 203, 9, unsigned(kind));
-      const std::string file = dir.Path + "ours." + extensions[kind];
+      const std::string file = dir / ("ours." + std::string(extensions[kind]));
       {
         TFileStream s(file, fmCreate);
         PXMWriteBinary = binary;

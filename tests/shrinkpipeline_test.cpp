@@ -11,22 +11,9 @@
 #include "pixelgraphic.h"
 #include "settings.h"
 #include "shrinkpipeline.h"
+#include "testpictures.h"
 
 namespace {
-
-void FillRandom(TPixelGraphic& g, int32_t w, int32_t h, uint32_t seed) {
-  std::mt19937 rng(seed);
-  g.SetSize(w, h, 3);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) g.SetPixel(x, y, rng() & 0xFFFFFF);
-}
-
-std::vector<uint32_t> Pixels(const TPixelGraphic& g) {
-  std::vector<uint32_t> v;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) v.push_back(g.GetPixel(x, y));
-  return v;
-}
 
 // True colour, precise, no sharpening, no frame.
 TShrinkSettings PlainSettings() {

@@ -5,6 +5,7 @@
 
 #include "pixelgraphic.h"
 #include "resamplespan.h"
+#include "testpictures.h"
 
 namespace {
 
@@ -53,15 +54,6 @@ void ReferenceStretch(TPixelGraphic& dst, int32_t DstX, int32_t DstY, int32_t Ds
 std::vector<uint32_t> Row(const TPixelGraphic& g, int32_t y) {
   std::vector<uint32_t> v;
   for (int32_t x = 0; x < g.GetWidth(); ++x) v.push_back(g.GetPixel(x, y));
-  return v;
-}
-
-std::vector<uint32_t> Pixels(const TPixelGraphic& g) {
-  std::vector<uint32_t> v;
-  for (int32_t y = 0; y < g.GetHeight(); ++y) {
-    auto r = Row(g, y);
-    v.insert(v.end(), r.begin(), r.end());
-  }
   return v;
 }
 

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "codecpeer.h"
+#include "failuremessage.h"
 #include "formatregistry.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
@@ -18,6 +15,7 @@
 
 namespace {
 
+using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
 
 void Put16(Bytes& b, uint32_t v) {
@@ -55,38 +53,15 @@ struct TTGAFile {
   }
 };
 
-void Fill(TStream& s, const Bytes& bytes) {
-  s.WriteBuffer(bytes.data(), bytes.size());
-  s.SetPosition(0);
-}
-
-void ReadTGA(const Bytes& bytes, TPixelGraphic& g) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  TTGAFileFormatReader().Read(s, g, 0);
-}
+void ReadTGA(const Bytes& bytes, TPixelGraphic& g) { ReadWith<TTGAFileFormatReader>(bytes, g); }
 
 std::string ReadFailure(const Bytes& bytes, TPixelGraphic& g, int index = 0) {
-  TMemoryStream s;
-  Fill(s, bytes);
-  try {
-    TTGAFileFormatReader().Read(s, g, index);
-  } catch (const EPGTGAFileFormatReader& e) {
-    return e.what();
-  }
-  return "no failure";
+  return Failure<EPGTGAFileFormatReader>([&] { ReadWith<TTGAFileFormatReader>(bytes, g, index); });
 }
 
 std::string ReadFailure(const Bytes& bytes, int index = 0) {
   TPixelGraphic g;
   return ReadFailure(bytes, g, index);
-}
-
-std::vector<TRGB> Colors(const TPixelGraphic& g) {
-  std::vector<TRGB> c;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) c.push_back(g.GetPixelColor(x, y));
-  return c;
 }
 
 TEST(TGAFormat, FoundByExtensionOnly) {
@@ -317,11 +292,7 @@ TEST(TGAFormat, Info) {
   }
 }
 
-Bytes Written(TPixelGraphic& g) {
-  TMemoryStream s;
-  TTGAFileFormatWriter().Write(s, g);
-  return Bytes(s.Memory(), s.Memory() + s.Size());
-}
+Bytes Written(TPixelGraphic& g) { return WrittenWith<TTGAFileFormatWriter>(g); }
 
 TEST(TGAFormat, WrittenBytes) {
   TPixelGraphic g;
@@ -370,13 +341,8 @@ TEST(TGAFormat, RoundTripAndProgress) {
     SCOPED_TRACE(int(code));
     TPixelGraphic src;
     src.SetSize(517, 3, code);
-    if (code < 3) {
-      src.SetPaletteCount(PaletteCapacity(code));
-      for (int i = 0; i < src.PaletteCount(); ++i) src.SetPaletteEntries(i, random() & 0xFFFFFF);
-    }
-    const uint32_t values = code == 3 ? 0x1000000 : uint32_t(src.PaletteCount());
-    for (int32_t y = 0; y < 3; ++y)
-      for (int32_t x = 0; x < 517; ++x) src.SetPixel(x, y, random() % values);
+    if (code < 3) RandomPalette(src, PaletteCapacity(code), random);
+    RandomPixels(src, random);
     std::string log;
     src.OnProgressStart = [&](TObject* sender) { log += sender == &src ? "<" : "?"; };
     src.OnProgress = [&](TObject* sender, int step, int max, bool& abort) {
@@ -409,48 +375,12 @@ TEST(TGAFormat, RoundTripAndProgress) {
 // ImageMagick takes origin bit 5 the other way round, and netpbm ignores bit
 // 4 (right to left), so its pixels are mirrored for such files here.
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(("(" + command + ") 2>/dev/null").c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    if (pclose(p) != 0) out = "FAILED: " + command;
-  }
-  return out;
-}
-
-bool HavePeers() {
-  return Shell("for t in ppmtotga tgatoppm ppmquant pnmtoplainpnm /usr/bin/convert; do command -v $t || echo no; done")
-             .find("no\n") == std::string::npos;
-}
-
-std::vector<TRGB> PlainPixmapColors(const std::string& text, int& width, int& height) {
-  std::istringstream in(text);
-  std::string magic;
-  int maxValue = 0;
-  in >> magic >> width >> height >> maxValue;
-  std::vector<TRGB> c;
-  if (magic != "P3" || maxValue != 255) return c;
-  uint32_t r, g, b;
-  while (in >> r >> g >> b) c.push_back(RGB(r, g, b));
-  return c;
-}
-
-Bytes FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-struct TTempDir {
-  std::string Path = ::testing::TempDir() + "quillet_tga_" + std::to_string(getpid()) + "/";
-  TTempDir() { Shell("mkdir -p " + Path); }
-  ~TTempDir() { Shell("rm -rf " + Path); }
-};
+bool HavePeers() { return HaveTools("ppmtotga tgatoppm ppmquant pnmtoplainpnm /usr/bin/convert"); }
 
 TEST(TGAFormat, ReadsWhatNetpbmAndImageMagickWrite) {
   if (!HavePeers()) GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-  const TTempDir dir;
-  const std::string src = dir.Path + "src.ppm";
+  const TTempDirectory dir;
+  const std::string src = dir / "src.ppm";
   ASSERT_EQ(Shell("/usr/bin/convert -size 37x11 -seed 4 plasma:fractal -depth 8 " + src), "");
   struct {
     const char* name;
@@ -478,7 +408,7 @@ TEST(TGAFormat, ReadsWhatNetpbmAndImageMagickWrite) {
   };
   for (const auto& f : files) {
     SCOPED_TRACE(f.name);
-    const std::string file = dir.Path + "f.tga";
+    const std::string file = dir / "f.tga";
     ASSERT_EQ(Shell("S=" + src + " F=" + file + "; " + f.command), "");
     const Bytes bytes = FileBytes(file);
     ASSERT_GT(bytes.size(), 18u);
@@ -500,26 +430,22 @@ TEST(TGAFormat, ReadsWhatNetpbmAndImageMagickWrite) {
   }
 
   // Colour maps of 15-bit entries are not read.
-  const std::string file = dir.Path + "cmap16.tga";
+  const std::string file = dir / "cmap16.tga";
   ASSERT_EQ(Shell("ppmquant 200 " + src + " | ppmtotga -cmap16 > " + file), "");
   EXPECT_EQ(ReadFailure(FileBytes(file)), "TGA: Not supported subformat");
 }
 
 TEST(TGAFormat, NetpbmReadsWhatItWrites) {
   if (!HavePeers()) GTEST_SKIP() << "netpbm or ImageMagick is not installed";
-  const TTempDir dir;
+  const TTempDirectory dir;
   std::mt19937 random(8);
   for (uint8_t code : {2, 3}) {
     SCOPED_TRACE(int(code));
     TPixelGraphic g;
     g.SetSize(203, 9, code);
-    if (code == 2) {
-      g.SetPaletteCount(252);
-      for (int i = 0; i < 252; ++i) g.SetPaletteEntries(i, random() & 0xFFFFFF);
-    }
-    for (int32_t y = 0; y < 9; ++y)
-      for (int32_t x = 0; x < 203; ++x) g.SetPixel(x, y, random() % (code == 2 ? 252 : 0x1000000));
-    const std::string file = dir.Path + "ours.tga";
+    if (code == 2) RandomPalette(g, 252, random);
+    RandomPixels(g, random);
+    const std::string file = dir / "ours.tga";
     {
       TFileStream s(file, fmCreate);
       FindWriter("tga")->Write(s, g);

@@ -1,18 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "codecpeer.h"
+#include "failuremessage.h"
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "langstr.h"
@@ -25,6 +23,7 @@
 
 namespace {
 
+using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
 
 // Builds TIFF files entry by entry: header, data blocks, then the IFD with
@@ -112,24 +111,16 @@ void SetCount(Bytes& b, uint16_t tag, uint32_t count) {
 }
 
 TMemoryStream& Filled(TMemoryStream& s, const Bytes& b) {
-  s.WriteBuffer(b.data(), b.size());
-  s.SetPosition(0);
+  Fill(s, b);
   return s;
 }
 
-void ReadTIFF(const Bytes& b, TPixelGraphic& g, int index = 0) {
-  TMemoryStream s;
-  TTIFFileFormatReader().Read(Filled(s, b), g, index);
-}
+void ReadTIFF(const Bytes& b, TPixelGraphic& g, int index = 0) { ReadWith<TTIFFileFormatReader>(b, g, index); }
 
+// The TIFF reader's exceptions unless told otherwise.
 template <class E = EPGTIFFileFormatReader>
 std::string Failure(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no failure";
+  return ::Failure<E>(action);
 }
 
 std::string ReadFailure(const Bytes& b, int index = 0) {
@@ -138,19 +129,7 @@ std::string ReadFailure(const Bytes& b, int index = 0) {
   return Failure([&] { ReadTIFF(b, g, index); });
 }
 
-TFileFormatInfo InfoOf(const Bytes& b) {
-  TMemoryStream s;
-  TFileFormatInfo info;
-  TTIFFileFormatReader().ReadInfo(Filled(s, b), 0, info);
-  return info;
-}
-
-std::vector<TRGB> Pixels(const TPixelGraphic& g) {
-  std::vector<TRGB> p;
-  for (int32_t y = 0; y < g.GetHeight(); ++y)
-    for (int32_t x = 0; x < g.GetWidth(); ++x) p.push_back(g.GetPixelColor(x, y));
-  return p;
-}
+TFileFormatInfo InfoOf(const Bytes& b) { return InfoWith<TTIFFileFormatReader>(b); }
 
 const TRGB Black = 0, White = 0xFFFFFF;
 
@@ -180,7 +159,7 @@ TEST(TIFFFormat, ReadsEveryLayout) {
     const auto read = [&](TTIFFBuilder t) {
       t.Big = big;
       ReadTIFF(t.Build(), g);
-      return Pixels(g);
+      return Colors(g);
     };
     // Bilevel: WhiteIsZero is inverted, a ColorMap is of no use.
     EXPECT_EQ(read(Image(10, 1, {1}, 1, {0xA0, 0x40})), (std::vector<TRGB>{White, Black, White, Black, Black, Black,
@@ -217,10 +196,10 @@ TEST(TIFFFormat, FieldValuesAndArrays) {
   const uint32_t second = t.AddData({4, 5, 6}), first = t.AddData({1, 2, 3});
   t.Set(273, 3, {first, second}).Set(278, 1, {1});
   ReadTIFF(t.Build(), g);
-  EXPECT_EQ(Pixels(g), (std::vector<TRGB>{RGB(1, 2, 3), RGB(4, 5, 6)}));
+  EXPECT_EQ(Colors(g), (std::vector<TRGB>{RGB(1, 2, 3), RGB(4, 5, 6)}));
   // Of two entries with one tag the last counts; BYTE values work too.
   ReadTIFF(Image(1, 1, {8}, 1, {7}).Set(262, 1, {0}).Set(256, 1, {1}).Build(), g);
-  EXPECT_EQ(Pixels(g), std::vector<TRGB>{0xF8F8F8});
+  EXPECT_EQ(Colors(g), std::vector<TRGB>{0xF8F8F8});
   EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 1, {7}).Set(256, 5, {1, 1}).Build()), "TIFF: Unsupported field Type: 5");
   EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 1, {7}).Set(320, 12, {}).Build()), "TIFF: Unsupported field Type: 12");
 }
@@ -273,7 +252,7 @@ TEST(TIFFFormat, SingleStripThatDoesNotFitFollowsTheWarningAction) {
   for (TPGWarningAction a : {pgwaIgnore, pgwaOKBox, pgwaOKCancelBox}) {
     g.SetReadWarningAction(a);
     ReadTIFF(file, g);
-    EXPECT_EQ(Pixels(g), (std::vector<TRGB>{0x010101, 0x020202, 0x030303, 0x040404}));
+    EXPECT_EQ(Colors(g), (std::vector<TRGB>{0x010101, 0x020202, 0x030303, 0x040404}));
   }
   EXPECT_EQ(boxes, "TIFF-Warning: " + text + "\nTIFF-Warning ?: " + text + "\n");
   answer = false;
@@ -340,7 +319,7 @@ TEST(TIFFFormat, PackBits) {
   // Decoding: a row may end inside a strip and the next continue there; -128 is skipped.
   TPixelGraphic g;
   ReadTIFF(Image(3, 2, {8}, 1, {0x80, 0xFE, 7, 0x01, 1, 2, 0x80, 0x00, 2}, 32773).Build(), g);
-  EXPECT_EQ(Pixels(g), (std::vector<TRGB>{0x070707, 0x070707, 0x070707, 0x010101, 0x020202, 0x020202}));
+  EXPECT_EQ(Colors(g), (std::vector<TRGB>{0x070707, 0x070707, 0x070707, 0x010101, 0x020202, 0x020202}));
   g.SetSize(0, 0, 3);
   EXPECT_EQ(ReadFailure(Image(3, 2, {8}, 1, {0xFE, 7, 0xFD, 1}, 32773).Build()),
             "TIFF (PackBits): Invalid count of bytes in row 1");
@@ -362,7 +341,7 @@ TEST(TIFFFormat, PackBits) {
   TIFFWriteCompression = 1;
   s.SetPosition(0);
   TTIFFileFormatReader().Read(s, back, 0);
-  EXPECT_EQ(Pixels(back), Pixels(big));
+  EXPECT_EQ(Colors(back), Colors(big));
 }
 
 TEST(TIFFFormat, HostileFilesAreRefusedQuickly) {
@@ -470,11 +449,7 @@ std::map<uint16_t, std::array<uint32_t, 3>> Entries(const Bytes& b) {
   return entries;
 }
 
-Bytes Written(TPixelGraphic& g) {
-  TMemoryStream s;
-  TTIFFileFormatWriter().Write(s, g);
-  return Bytes(s.Memory(), s.Memory() + s.Size());
-}
+Bytes Written(TPixelGraphic& g) { return WrittenWith<TTIFFileFormatWriter>(g); }
 
 TEST(TIFFFormat, WriterLayout) {
   TPixelGraphic g;
@@ -554,7 +529,7 @@ TEST(TIFFFormat, RoundTripOfEveryOption) {
         for (int32_t x = 0; x < g.GetWidth(); ++x) g.SetPixel(x, y, x % 5 < 2 ? 1 : random() % range);
       ReadTIFF(Written(g), back);
       EXPECT_EQ(back.BitCountNum(), c.Code);
-      EXPECT_EQ(Pixels(back), Pixels(g));
+      EXPECT_EQ(Colors(back), Colors(g));
     }
   TIFFWriteCompression = 1;
   TIFFWriteByteOrder = TIFFWriteGrayScalePhotInterpret = TIFFWriteTrueColorPhotInterpret = 0;
@@ -598,36 +573,8 @@ TEST(TIFFFormat, ProgressEventsNameReaderAndWriter) {
 
 // libtiff's tools and ImageMagick as the peers.
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
-    char buffer[256];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    if (pclose(p) != 0) out = "FAILED: " + out;
-  }
-  return out;
-}
-
-Bytes FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 void WriteFile(const std::string& path, const Bytes& b) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-}
-
-// The pixels of a binary PPM with maxval 255 as convert writes it.
-std::vector<TRGB> ReadPPM(const std::string& path) {
-  const Bytes b = FileBytes(path);
-  std::istringstream head(std::string(b.begin(), b.begin() + std::min<size_t>(b.size(), 64)));
-  std::string magic;
-  int width = 0, height = 0, maxval = 0;
-  head >> magic >> width >> height >> maxval;
-  std::vector<TRGB> pixels;
-  if (magic != "P6" || maxval != 255) return pixels;
-  for (size_t i = size_t(head.tellg()) + 1; i + 2 < b.size(); i += 3) pixels.push_back(RGB(b[i], b[i + 1], b[i + 2]));
-  return pixels;
 }
 
 // Raw CMYK samples turned into colours the way this library reads them;
@@ -649,7 +596,7 @@ std::vector<TRGB> PeerPixels(const std::string& tif, bool cmyk) {
   const std::string out = tif + ".out";
   if (cmyk) return Shell("/usr/bin/convert " + tif + " -depth 8 cmyk:" + out) == "" ? ReadCMYK(out) : std::vector<TRGB>();
   if (Shell("tiff2rgba -c none " + tif + " " + out + ".tif") != "") return {};
-  return Shell("/usr/bin/convert " + out + ".tif -depth 8 ppm:" + out) == "" ? ReadPPM(out) : std::vector<TRGB>();
+  return Shell("/usr/bin/convert " + out + ".tif -depth 8 ppm:" + out) == "" ? ReadPNM(out).Colors() : std::vector<TRGB>();
 }
 
 class TIFFPeers : public ::testing::Test {
@@ -661,17 +608,13 @@ protected:
     if (missing("/usr/bin/convert -version", "ImageMagick") || missing("tiffcp", "LIBTIFF") ||
         missing("tiff2rgba", "LIBTIFF") || missing("tiffinfo", "LIBTIFF"))
       GTEST_SKIP() << "ImageMagick's convert or libtiff's tools are not installed";
-    Dir = ::testing::TempDir() + "quillet_tiff_" + std::to_string(getpid()) + "/";
-    ASSERT_EQ(Shell("mkdir -p " + Dir), "");
+    ASSERT_FALSE(Dir.Path.empty());
   }
-  void TearDown() override {
-    if (!Dir.empty()) Shell("rm -rf " + Dir);
-  }
-  std::string Dir;
+  TTempDirectory Dir;
 };
 
 TEST_F(TIFFPeers, WeReadWhatPeersWrite) {
-  const std::string source = Dir + "source.png";
+  const std::string source = Dir / "source.png";
   ASSERT_EQ(Shell("/usr/bin/convert -size 37x23 -seed 4 plasma:fractal " + source), "");
   struct {
     const char* name;
@@ -698,13 +641,13 @@ TEST_F(TIFFPeers, WeReadWhatPeersWrite) {
                       {"-c packbits -L -r 1", "I, PackBits, "},
                       {"-c packbits -B -r 4", "M, PackBits, "}};
   for (const auto& v : variants) {
-    const std::string tif = Dir + v.name + ".tif";
+    const std::string tif = Dir / (v.name + std::string(".tif"));
     ASSERT_EQ(Shell("/usr/bin/convert " + source + " " + v.options + " -compress None " + tif), "");
     const std::vector<TRGB> pixels = PeerPixels(tif, std::string(v.name) == "cmyk");
     ASSERT_EQ(pixels.size(), 37u * 23u) << v.name;
     for (const auto& c : copies) {
       SCOPED_TRACE(std::string(v.name) + " " + c.options);
-      const std::string copy = Dir + "copy.tif";
+      const std::string copy = Dir / "copy.tif";
       ASSERT_EQ(Shell(std::string("tiffcp ") + c.options + " " + tif + " " + copy), "");
       const TFileFormatInfo info = InfoOf(FileBytes(copy));
       EXPECT_EQ(info.SubFormat, c.subFormat + std::string(v.photometric));
@@ -714,14 +657,14 @@ TEST_F(TIFFPeers, WeReadWhatPeersWrite) {
       TFileFormatReader* reader = FindReader(s, "tif");
       ASSERT_NE(reader, nullptr);
       reader->Read(s, g, 0);
-      EXPECT_EQ(Pixels(g), pixels);
+      EXPECT_EQ(Colors(g), pixels);
     }
   }
   // tiff2rgba writes RGB with an extra alpha sample, which is ignored.
   TPixelGraphic g;
-  TFileStream s(Dir + "pal8.tif.out.tif", fmOpenRead);
+  TFileStream s(Dir / "pal8.tif.out.tif", fmOpenRead);
   TTIFFileFormatReader().Read(s, g, 0);
-  EXPECT_EQ(Pixels(g), ReadPPM(Dir + "pal8.tif.out"));
+  EXPECT_EQ(Colors(g), ReadPNM(Dir / "pal8.tif.out").Colors());
 }
 
 TEST_F(TIFFPeers, PeersReadWhatWeWrite) {
@@ -742,10 +685,10 @@ TEST_F(TIFFPeers, PeersReadWhatWeWrite) {
       TIFFWriteCompression = option & 1 ? 32773 : 1;
       TIFFWriteByteOrder = (option >> 1) & 1;
       TIFFWriteGrayScalePhotInterpret = TIFFWriteTrueColorPhotInterpret = (option >> 2) & 1;
-      const std::string tif = Dir + "ours.tif";
+      const std::string tif = Dir / "ours.tif";
       WriteFile(tif, Written(g));
       EXPECT_EQ(Shell("(tiffinfo -D " + tif + " 2>&1 >/dev/null)"), "");
-      EXPECT_EQ(PeerPixels(tif, c.Code == 3 && TIFFWriteTrueColorPhotInterpret == 1), Pixels(g));
+      EXPECT_EQ(PeerPixels(tif, c.Code == 3 && TIFFWriteTrueColorPhotInterpret == 1), Colors(g));
     }
   }
   TIFFWriteCompression = 1;
