@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bmpformat.h"
+#include "byteorder.h"
 #include "codecpeer.h"
 #include "failuremessage.h"
 #include "formatoptions.h"
@@ -21,18 +22,6 @@ namespace {
 
 using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
-
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v);
-  Put16(b, v >> 16);
-}
-
-uint32_t Get32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 
 // A BMP file with a 40-byte info header; extra holds palette or masks.
 struct TBMPFile {
@@ -118,8 +107,8 @@ TEST(BMPFormat, RoundTripOfEveryColorResolution) {
     TMemoryStream s;
     FindWriter("bmp")->Write(s, src);
     const uint8_t* m = s.Memory();
-    EXPECT_EQ(Get32(m + 2), uint64_t(s.Size()));
-    EXPECT_EQ(Get32(m + 10), 54u + 4 * uint32_t(src.PaletteCount()));
+    EXPECT_EQ(GetLE32(m + 2), uint64_t(s.Size()));
+    EXPECT_EQ(GetLE32(m + 10), 54u + 4 * uint32_t(src.PaletteCount()));
     EXPECT_EQ(uint64_t(s.Size()), 54 + 4 * uint64_t(src.PaletteCount()) + uint64_t(src.ImageSize()));
 
     s.SetPosition(0);
@@ -150,9 +139,9 @@ TEST(BMPFormat, PackedDIBForTheClipboard) {
   s.SetPointer(block.data(), block.size());
   WriteDIB(src, s);
   EXPECT_EQ(s.Position(), PackedDIBSize(src) - 18);
-  EXPECT_EQ(Get32(block.data()), 40u);
-  EXPECT_EQ(Get32(block.data() + 20), 8u);
-  EXPECT_EQ(Get32(block.data() + 32), 16u);
+  EXPECT_EQ(GetLE32(block.data()), 40u);
+  EXPECT_EQ(GetLE32(block.data() + 20), 8u);
+  EXPECT_EQ(GetLE32(block.data() + 32), 16u);
   s.SetPosition(0);
   TPixelGraphic back;
   ReadDIB(back, s, false);
@@ -572,7 +561,7 @@ TEST(BMPFormat, ProgressAndAbort) {
 // ImageMagick writes bit fields only with a 124-byte header, which is not
 // read here: the same file with a 40-byte header and the masks after it.
 Bytes WithInfoHeaderAndMasks(const Bytes& v5) {
-  const uint32_t offBits = Get32(v5.data() + 10);
+  const uint32_t offBits = GetLE32(v5.data() + 10);
   Bytes b(v5.begin(), v5.begin() + 54);
   b[14] = 40;
   b[15] = b[16] = b[17] = 0;
@@ -617,10 +606,10 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
     ASSERT_EQ(Shell(convert + bmp + " -depth 8 ppm:" + ppm), "");
     Bytes file = FileBytes(bmp);
     ASSERT_GT(file.size(), 30u);
-    ASSERT_EQ(Get32(file.data() + 14), v.headerSize);
+    ASSERT_EQ(GetLE32(file.data() + 14), v.headerSize);
     ASSERT_EQ(file[v.headerSize == 12 ? 24 : 28], v.bitCount);
     if (v.headerSize == 40) {
-      ASSERT_EQ(Get32(file.data() + 30), v.compression);
+      ASSERT_EQ(GetLE32(file.data() + 30), v.compression);
     }
     if (v.headerSize == 124) file = WithInfoHeaderAndMasks(file);
 

@@ -25,6 +25,17 @@
 
 namespace codecpeer {
 
+// Little-endian fields appended to a file being built.
+inline void Put16(std::vector<uint8_t>& b, uint32_t v) {
+  b.push_back(uint8_t(v));
+  b.push_back(uint8_t(v >> 8));
+}
+
+inline void Put32(std::vector<uint8_t>& b, uint32_t v) {
+  Put16(b, v);
+  Put16(b, v >> 16);
+}
+
 inline bool Executable(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 
 // Runs a shell command quietly; true when it succeeded.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "byteorder.h"
 #include "codecpeer.h"
 #include "failuremessage.h"
 #include "formatoptions.h"
@@ -19,11 +20,6 @@ namespace {
 
 using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
 
 // A PCX file: header fields, the coded scan lines and what follows them.
 struct TPCXFile {
@@ -45,15 +41,15 @@ struct TPCXFile {
     b[1] = Version;
     b[2] = 1;
     b[3] = BitsPerPixel;
-    Put16(&b[4], uint32_t(XMin));
-    Put16(&b[6], uint32_t(YMin));
-    Put16(&b[8], uint32_t(XMin + Width - 1));
-    Put16(&b[10], uint32_t(YMin + Height - 1));
+    PutLE16(&b[4], uint32_t(XMin));
+    PutLE16(&b[6], uint32_t(YMin));
+    PutLE16(&b[8], uint32_t(XMin + Width - 1));
+    PutLE16(&b[10], uint32_t(YMin + Height - 1));
     std::copy(Palette16.begin(), Palette16.end(), b.begin() + 16);
     b[64] = Reserved;
     b[65] = Planes;
-    Put16(&b[66], uint32_t(BytesPerLine));
-    Put16(&b[68], uint32_t(PaletteInfo));
+    PutLE16(&b[66], uint32_t(BytesPerLine));
+    PutLE16(&b[68], uint32_t(PaletteInfo));
     std::copy(Data.begin(), Data.end(), b.begin() + 128);
     std::copy(Trailer.begin(), Trailer.end(), b.begin() + 128 + std::ptrdiff_t(Data.size()));
     return b;

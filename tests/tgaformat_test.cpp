@@ -18,11 +18,6 @@ namespace {
 using namespace codecpeer;
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-
 // A TGA file: header fields, identification, colour map and pixel bytes.
 struct TTGAFile {
   uint8_t ColorMapType = 0;
