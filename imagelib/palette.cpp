@@ -7,12 +7,14 @@
 #include "pixelgraphic.h"
 
 void TPixelGraphic::PaletteChanged() {
-  // The platform palette is rebuilt from the entries on demand, so only the
-  // search caches have to go.
+  // The platform palette is rebuilt from the entries on demand.
+  FPlatformPaletteStale = true;
+  ++FChangeStamp;
   ClearColorCaches();
 }
 
 void TPixelGraphic::SetPaletteCount(int32_t n) {
+  CompletePendingDrawing();
   if (n < 0) n = 0;
   if (n != PaletteCount()) {
     FPalette.resize(size_t(n), 0);
@@ -38,6 +40,7 @@ TRGB TPixelGraphic::PaletteEntries(int32_t i) const {
 void TPixelGraphic::SetPaletteEntries(int32_t i, TRGB c) {
   if (FPaletteIdent == pNone || FPaletteIdent == pTrueColor) throw EPGNoPalette(LangStr(2));
   if (i < 0 || i >= PaletteCount()) throw EPGInvalidPaletteIndex(LangStr(3));
+  CompletePendingDrawing();
   FPalette[size_t(i)] = c;
   WriteColorTable();
   FPaletteIdent = pUnknown;
@@ -46,6 +49,7 @@ void TPixelGraphic::SetPaletteEntries(int32_t i, TRGB c) {
 
 void TPixelGraphic::SetPaletteIdent(TPaletteIdent ident) {
   if (ident == FPaletteIdent) return;
+  CompletePendingDrawing();
   switch (ident) {
     case pOptimized252Sys16:
     case pSource: break;

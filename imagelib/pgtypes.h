@@ -42,3 +42,11 @@ enum TPaletteIdent : uint8_t {
   pOptimized252Sys16,
   pSource
 };
+
+// Palettes in which the image view shows pictures on 8-bit screens: for 1- to
+// 8-bit pictures pBlackWhite to pSource, for 24-bit ones pBlackWhite to
+// pOptimized252Sys16.
+using TPalette8BitSys8BitGraphic = TPaletteIdent;
+using TPalette8BitSys24BitGraphic = TPaletteIdent;
+constexpr bool InPalette8BitSys8BitGraphic(TPaletteIdent p) { return p >= pBlackWhite && p <= pSource; }
+constexpr bool InPalette8BitSys24BitGraphic(TPaletteIdent p) { return p >= pBlackWhite && p <= pOptimized252Sys16; }

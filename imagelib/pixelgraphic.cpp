@@ -38,6 +38,12 @@ TPixelGraphic::TPixelGraphic() : FGamma(ScreenGamma) { PGLibraryStart(); }
 
 TPixelGraphic::~TPixelGraphic() = default;
 
+void TPixelGraphic::CompleteDrawingNow() const {
+  FNeedsFlush = false;
+  // Completing writes the drawing into this graphic's own memory.
+  if (FPlatformData) FPlatformData->CompleteDrawing(const_cast<TPixelGraphic&>(*this));
+}
+
 void TPixelGraphic::SetWidth(int32_t w) {
   if (w != FWidth) SetSize(w, FHeight, FBitCountNum);
 }
@@ -54,6 +60,7 @@ void TPixelGraphic::SetSize(int32_t w, int32_t h, uint8_t n) {
   if (w < 0) throw EPGInvalidSize(LangStr(22));
   if (h < 0) throw EPGInvalidSize(LangStr(21));
   const int bitCount = NumToBitCount(n);
+  CompletePendingDrawing();
   if (w == FWidth && h == FHeight && n == FBitCountNum) {
     Clear();
     return;
@@ -111,6 +118,7 @@ void TPixelGraphic::WriteColorTable() {
 }
 
 void TPixelGraphic::Clear() {
+  CompletePendingDrawing();
   if (!FBits) return;
   if (FBackGroundPixel == 0) {
     std::memset(FBits.get(), 0, size_t(FImageSize));
@@ -211,6 +219,7 @@ void TPixelGraphic::Assign(const TPixelGraphic* src) {
     SetSize(0, 0, 3);
     return;
   }
+  src->CompletePendingDrawing();
   SetSize(src->FWidth, src->FHeight, src->FBitCountNum);
   if (FBits && src->FBits) std::memcpy(FBits.get(), src->FBits.get(), size_t(FImageSize));
   SetPaletteIdent(src->FPaletteIdent);
@@ -237,6 +246,7 @@ void TPixelGraphic::EndUpdate() {
 }
 
 void TPixelGraphic::Changed() {
+  ++FChangeStamp;
   if (FUpdateCount == 0 && OnChange) OnChange(this);
 }
 

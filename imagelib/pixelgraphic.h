@@ -16,6 +16,7 @@
 class TDitherState;
 class TNearestCache;
 class TPGFilter;
+class TPixelGraphic;
 class TStream;
 
 // Library-wide default gamma: new and loaded pictures start with it; the
@@ -34,6 +35,15 @@ int PaletteCapacity(uint8_t bitCountNum);
 constexpr int64_t MaxImageSize = INT32_MAX;
 
 constexpr int BitmapInfoHeaderSize = 40;
+
+// What a desktop keeps beside a graphic: a drawing surface whose drawing may
+// still be pending, and images and palettes built from pixels and entries.
+class TPGPlatformData {
+public:
+  virtual ~TPGPlatformData() = default;
+  // Writes drawing that is still pending into the pixel memory.
+  virtual void CompleteDrawing(TPixelGraphic& Graphic) = 0;
+};
 
 class TPixelGraphic : public TObject {
 public:
@@ -55,10 +65,22 @@ public:
   int64_t Stride() const { return FStride; }
   int64_t ImageSize() const { return FImageSize; }
   // Pixel memory for direct row access; row y starts at ScanLine(y).
-  uint8_t* Bits() { return FBits.get(); }
-  const uint8_t* Bits() const { return FBits.get(); }
-  uint8_t* ScanLine(int32_t y) { return FBits.get() + FStride * (FHeight - 1 - y); }
-  const uint8_t* ScanLine(int32_t y) const { return FBits.get() + FStride * (FHeight - 1 - y); }
+  uint8_t* Bits() {
+    CompletePendingDrawing();
+    return FBits.get();
+  }
+  const uint8_t* Bits() const {
+    CompletePendingDrawing();
+    return FBits.get();
+  }
+  uint8_t* ScanLine(int32_t y) {
+    CompletePendingDrawing();
+    return FBits.get() + FStride * (FHeight - 1 - y);
+  }
+  const uint8_t* ScanLine(int32_t y) const {
+    CompletePendingDrawing();
+    return FBits.get() + FStride * (FHeight - 1 - y);
+  }
   // Bitmap header (40 bytes) followed by the colour table; empty without pixel memory.
   const std::vector<uint8_t>& BitmapInfo() const { return FBitmapInfo; }
   void Clear();
@@ -85,6 +107,24 @@ public:
   // True when every palette entry is a gray (red = green = blue).
   bool GrayPalette() const { return FGrayPalette; }
   void SetGrayPalette(bool gray) { FGrayPalette = gray; }
+
+  // Desktop side. The data is built and read by the desktop layer only;
+  // NeedsFlush says that a canvas was handed out and may hold drawing that
+  // pixel access must complete first.
+  TPGPlatformData* PlatformData() const { return FPlatformData.get(); }
+  void SetPlatformData(std::unique_ptr<TPGPlatformData> Data) const { FPlatformData = std::move(Data); }
+  bool NeedsFlush() const { return FNeedsFlush; }
+  void SetNeedsFlush(bool v) const { FNeedsFlush = v; }
+  void CompletePendingDrawing() const {
+    if (FNeedsFlush) CompleteDrawingNow();
+  }
+  // Counts changes of pixels (as notified), geometry and palette, so that
+  // images built from them know when they are out of date.
+  uint64_t ChangeStamp() const { return FChangeStamp; }
+  // Set by every change of count or entries; cleared by whoever rebuilds
+  // the platform palette from the entries.
+  bool PlatformPaletteStale() const { return FPlatformPaletteStale; }
+  void SetPlatformPaletteStale(bool v) const { FPlatformPaletteStale = v; }
 
   // Options of operations that write into this graphic
   bool Dither() const { return FDither; }
@@ -189,6 +229,7 @@ private:
   void BuildBitmapInfo();
   void WriteColorTable();
   void PaletteChanged();
+  void CompleteDrawingNow() const;
 
   uint32_t FBackGroundPixel = 0;
   uint8_t FBitCountNum = 3;
@@ -216,4 +257,8 @@ private:
   bool FXYRangeCheck = false;
   TPGWarningAction FSaveColorResWarningAction = pgwaOKCancelBox;
   int32_t FWidth = 0;
+  mutable std::unique_ptr<TPGPlatformData> FPlatformData;
+  mutable bool FNeedsFlush = false;
+  mutable bool FPlatformPaletteStale = false;
+  uint64_t FChangeStamp = 0;
 };
