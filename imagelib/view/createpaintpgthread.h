@@ -51,7 +51,7 @@ public:
   void Stop();
   bool Terminated() const { return FTerminated.load(); }
   // Stopped before its copy was handed over.
-  bool Cancelled() const { return !FIdle && !FDelivered.load(); }
+  bool Cancelled() const { return !FIdle && Terminated() && !FDelivered.load(); }
   // Does the work on the calling thread.
   void RunNow() { Execute(); }
   void DoTheWork();
