@@ -9,11 +9,13 @@
 #include <filesystem>
 #include <random>
 
-#include "langstr.h"
+#include "systemerror.h"
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) { throw EStreamError(LangStr1(31, what)); }
+[[noreturn]] void Fail(TFileOperation operation, const std::string& fileName, int error) {
+  throw EStreamError(FileFailureText(operation, fileName, error));
+}
 
 // Creates a new empty file next to target, readable and writable as the
 // process's file-creation mask allows; returns its name.
@@ -31,9 +33,9 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
       close(fd);
       return name.string();
     }
-    if (errno != EEXIST) break;
+    if (errno != EEXIST) Fail(foOpening, fileName, errno);
   }
-  Fail("Opening \"" + fileName + "\"");
+  Fail(foOpening, fileName, EEXIST);
 }
 
 }  // namespace
@@ -44,7 +46,7 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
   // Through a link the file it names is replaced, not the link.
   fs::path target = fs::canonical(FileName, error);
   if (error) target = fs::absolute(FileName, error);
-  if (error || target.filename().empty()) Fail("Opening \"" + FileName + "\"");
+  if (error || target.filename().empty()) Fail(foOpening, FileName, error ? error.value() : EISDIR);
   FTarget = target.string();
   struct stat old;
   const bool exists = stat(FTarget.c_str(), &old) == 0;
@@ -76,6 +78,6 @@ void TFileReplacement::Commit() {
   FStream->Flush();
   FStream.reset();
   if (FTemporary.empty()) return;
-  if (std::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail("Writing \"" + FFileName + "\"");
+  if (std::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail(foWriting, FFileName, errno);
   FTemporary.clear();
 }

@@ -172,7 +172,7 @@ TEST(CliOptions, UsageErrorsCarryAHint) {
            {"--row", "20", "a.bmp", "b.bmp"},
            {"--row", "3", "--palette", "bw", "a.bmp", "b.bmp"},
            {"--palette", "purple", "a.bmp", "b.bmp"},
-           {"--palette", "optimized", "a.bmp", "b.bmp"},
+           {"--palette", "optimized", "--bits", "24", "a.bmp", "b.bmp"},
            {"--palette", "gray4", "--bits", "8", "a.bmp", "b.bmp"},
            {"--bits", "8", "a.bmp", "b.bmp"},
            {"--jobs", "0", "--output-dir", "d", "--format", "bmp", "a.bmp"},
@@ -408,7 +408,8 @@ TEST(CliProgram, ExitCodesAndOneFileMode) {
   EXPECT_EQ(FileText(dir / "old.pbm").substr(0, 2), "P1");
 
   // A palette file without a palette stops everything.
-  run = RunCli({"--language", "en", "--individual-palette", dir / "in.bmp", dir / "in.bmp", dir / "x.bmp"});
+  run = RunCli({"--language", "en", "--palette", "individual", "--individual-palette", dir / "in.bmp", dir / "in.bmp",
+                dir / "x.bmp"});
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("No Palette!"), std::string::npos);
 
