@@ -225,9 +225,9 @@ const std::vector<TOptionInfo>& OptionInfos() {
       {"--row", "N", "row 0-19 of the palette choice table", "Zeile 0-19 der Palettentabelle",
        [](bool) { return std::to_string(Selection); }, [](P& p, O&) { p.FRow = p.Integer(0, 19); }},
       {"--palette", "NAME", "bw, gray4, gray16, sysgray4, sys16, gray236, gray256, special125, special216, "
-                            "special252, truecolor; source, individual, optimized with --bits",
+                            "special252, truecolor; source, individual, optimized at the depth of their size",
        "bw, gray4, gray16, sysgray4, sys16, gray236, gray256, special125, special216, special252, truecolor; "
-       "source, individual, optimized mit --bits",
+       "source, individual, optimized in der Tiefe ihrer Größe",
        [](bool) { return PaletteNameOfRow(Selection); }, [](P& p, O&) { p.FPaletteName = p.Value(); }},
       {"--bits", "1|4|8", "depth of the palettes source, individual and optimized",
        "Farbtiefe der Paletten source, individual und optimized",
@@ -238,7 +238,11 @@ const std::vector<TOptionInfo>& OptionInfos() {
        }},
       {"--individual-palette", "FILE", "take the individual palette from a picture file (with --palette individual)",
        "die individuelle Palette aus einer Bilddatei laden (mit --palette individual)",
-       [](bool de) { return std::string(de ? "Spezial 216" : "Special 216"); },
+       [](bool de) {
+         if (!IndividualPalette || IndividualPalette->PaletteIdent() == pSpecial216)
+           return std::string(de ? "Spezial 216" : "Special 216");
+         return std::to_string(IndividualPalette->PaletteCount()) + (de ? " gespeicherte Farben" : " stored colours");
+       },
        [](P& p, O& o) { o.IndividualPaletteFile = p.Value(); }},
       {"--optimized-size", "N", "entries of an optimized palette, 2-256; without --bits they choose its depth",
        "Einträge einer optimierten Palette, 2-256; ohne --bits bestimmen sie ihre Tiefe",
@@ -334,7 +338,8 @@ const std::vector<TOptionInfo>& OptionInfos() {
        nullptr, [](P& p, O& o) { o.OutputDir = p.Value(); }},
       {"--format", "EXT", "output format of --output-dir, by extension", "Ausgabeformat für --output-dir, als Endung",
        nullptr, [](P& p, O& o) { o.Format = p.Value(); }},
-      {"--jobs", "N", "pictures worked on at once (-j)", "gleichzeitig bearbeitete Bilder (-j)",
+      {"--jobs", "N", "pictures worked on at once, as far as half the memory allows (-j)",
+       "gleichzeitig bearbeitete Bilder, soweit der halbe Speicher reicht (-j)",
        [](bool de) {
          return std::string(de ? "alle Kerne (" : "all cores (") + std::to_string(std::max(1u, std::thread::hardware_concurrency())) + ")";
        },
