@@ -537,13 +537,13 @@ TEST(CliProgram, PaletteDepthFollowsThePalettesSizeAsTheWindowsListsDo) {
   EXPECT_EQ(depth({"--palette", "source", dir / "sys16.bmp"}), "4 bits, 16 colours");
   // A depth the palette does not fit, and a picture without a palette.
   EXPECT_NE(depth({"--palette", "individual", "--bits", "1", dir / "in.bmp"})
-                .find("individual palette of 216 colours does not fit 1 bits, which take 1-2 colours"),
+                .find("individual palette of 216 colours does not fit the 1-bit depth, which takes 1-2 colours"),
             std::string::npos);
   EXPECT_NE(depth({"--palette", "optimized", "--optimized-size", "252", "--bits", "4", dir / "in.bmp"})
-                .find("optimized palette of 252 colours does not fit 4 bits"),
+                .find("optimized palette of 252 colours does not fit the 4-bit depth"),
             std::string::npos);
   EXPECT_NE(depth({"--palette", "source", "--bits", "1", dir / "sys16.bmp"})
-                .find("sys16.bmp: its palette of 16 colours does not fit 1 bits, which take 1-2 colours"),
+                .find("sys16.bmp: its palette of 16 colours does not fit the 1-bit depth, which takes 1-2 colours"),
             std::string::npos);
   EXPECT_NE(depth({"--palette", "source", dir / "in.bmp"}).find("in.bmp: the picture has no palette"),
             std::string::npos);

@@ -93,7 +93,8 @@ int Shrink(const TCliOptions& o, std::ostream& err, bool errIsTerminal) {
   TBatchRunner runner(settings, o.Mode == cmSingle ? 1 : jobs, display);
   const size_t failed = runner.Run(items);
   display.Close();
-  if (o.Mode == cmBatch && (failed != 0 || runner.Warned() != 0)) err << BatchSummary(items.size(), failed, runner.Warned());
+  if (o.Mode == cmBatch && (failed != 0 || runner.Warned() != 0))
+    err << BatchSummary(items.size(), failed, runner.Warned());
   return failed == 0 ? ExitSuccess : ExitPictureFailed;
 }
 

@@ -79,10 +79,11 @@ void CheckIneffectiveOptions(const TCliOptions& o) {
 }
 
 [[noreturn]] void RefuseDepth(const std::string& palette, int32_t size, int32_t code, const std::string& hint) {
-  throw ECliUsage(Text("the " + palette + " palette of " + std::to_string(size) + " colours does not fit " +
-                           BitsText(code) + " bits, which take " + GroupSizes(code) + " colours",
-                       "die Palette " + palette + " mit " + std::to_string(size) + " Farben passt nicht zu " +
-                           BitsText(code) + " Bit, die " + GroupSizes(code) + " Farben fassen"),
+  throw ECliUsage(Text("the " + palette + " palette of " + std::to_string(size) + " colours does not fit the " +
+                           BitsText(code) + "-bit depth, which takes " + GroupSizes(code) + " colours",
+                       "die Palette " + palette + " mit " + std::to_string(size) +
+                           " Farben passt nicht zur Tiefe von " + BitsText(code) + " Bit, die " + GroupSizes(code) +
+                           " Farben fasst"),
                   hint);
 }
 
@@ -107,9 +108,9 @@ void ResolvePaletteDepth(const TCliOptions& o) {
                       "--individual-palette FILE");
     if (depthGiven && group != given)
       RefuseDepth("individual", size, given,
-                  Text("Leave --bits out to take the depth of the palette, or load one of " + GroupSizes(given) +
-                           " colours with --individual-palette.",
-                       "--bits weglassen, um die Tiefe der Palette zu nehmen, oder eine mit " + GroupSizes(given) +
+                  Text("--palette individual alone takes the depth of the palette; or load one of " +
+                           GroupSizes(given) + " colours with --individual-palette.",
+                       "--palette individual allein nimmt die Tiefe der Palette; oder eine mit " + GroupSizes(given) +
                            " Farben mit --individual-palette laden."));
     Selection = FlaggedRow(kind, group);
     return;
@@ -126,8 +127,8 @@ void ResolvePaletteDepth(const TCliOptions& o) {
   if (group != given) {
     if (o.OptimizedPaletteSize || size < capacity)
       RefuseDepth("optimized", size, given,
-                  Text("Give --optimized-size " + GroupSizes(given) + ", or leave --bits out.",
-                       "--optimized-size " + GroupSizes(given) + " angeben oder --bits weglassen."));
+                  Text("Give --optimized-size " + GroupSizes(given) + ", or --palette optimized alone.",
+                       "--optimized-size " + GroupSizes(given) + " angeben oder --palette optimized allein."));
     OptimizedPaletteSize = capacity;
   }
 }

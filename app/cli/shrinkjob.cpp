@@ -91,10 +91,12 @@ uint8_t SourcePaletteRow(const TPixelGraphic& Picture, uint8_t Row, bool FromPic
   if (!FromPicture && group != given) {
     const std::string colours = std::to_string(size), bits = std::to_string(NumToBitCount(uint8_t(given)));
     const std::string sizes = PaletteSizeGroupText(given);
-    throw std::runtime_error(de ? "seine Palette mit " + colours + " Farben passt nicht zu " + bits + " Bit, die " +
-                                      sizes + " Farben fassen; ohne --bits nimmt source die Tiefe der Palette"
-                                : "its palette of " + colours + " colours does not fit " + bits + " bits, which take " +
-                                      sizes + " colours; without --bits source takes the palette's depth");
+    throw std::runtime_error(de ? "seine Palette mit " + colours + " Farben passt nicht zur Tiefe von " + bits +
+                                      " Bit, die " + sizes +
+                                      " Farben fasst; --palette source allein nimmt die Tiefe der Palette"
+                                : "its palette of " + colours + " colours does not fit the " + bits +
+                                      "-bit depth, which takes " + sizes +
+                                      " colours; --palette source alone takes the palette's depth");
   }
   for (int32_t row = 0; row < PaletteChoiceRowCount; ++row)
     if (PaletteChoices[row].SourcePalette && PaletteChoices[row].BitCountNum == group) return uint8_t(row);

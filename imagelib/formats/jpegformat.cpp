@@ -73,7 +73,8 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     jpeg_calc_output_dimensions(info);
     // libjpeg's own buffers stay within what the pixel limit allows: a
     // progressive file keeps 2 bytes for each sample of 3 components.
-    if (MaxPixels > 0) info->mem->max_memory_to_use = long(std::min<int64_t>(MaxPixels, INT64_MAX / 8) * 6 + (64 << 20));
+    if (MaxPixels > 0)
+      info->mem->max_memory_to_use = long(std::min<int64_t>(MaxPixels, INT64_MAX / 8) * 6 + (64 << 20));
   });
 
   // Sized before decompression starts, so that a picture the graphic cannot
