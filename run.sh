@@ -5,13 +5,16 @@ set -euo pipefail
 QUILLET_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$QUILLET_ROOT/tools/deps.sh"
 quillet_install_deps
-quillet_build "$QUILLET_ROOT/build" -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF
+# A build directory of its own, so that test.sh never finds its cache
+# configured without tests.
+build=$QUILLET_ROOT/build-release
+quillet_build "$build" -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF
 picture=${1:-$QUILLET_ROOT/samples/sample.jpg}
-if [ -x "$QUILLET_ROOT/build/app/quillet" ]; then
-  exec "$QUILLET_ROOT/build/app/quillet" "$picture"
+if [ -x "$build/app/quillet" ]; then
+  exec "$build/app/quillet" "$picture"
 fi
 # Until the main window exists, the batch command shows what the program does.
-cli=$QUILLET_ROOT/build/app/quillet-cli
+cli=$build/app/quillet-cli
 name=$(basename "${picture%.*}")
 result=${TMPDIR:-/tmp}/$name-quillet.png
 "$cli" --info "$picture"

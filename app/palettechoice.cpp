@@ -47,6 +47,11 @@ int32_t PaletteSizeGroup(int32_t n) {
   return -1;
 }
 
+std::string PaletteSizeGroupText(int32_t BitCountNum) {
+  static const char* const sizes[3] = {"1-2", "3-16", "17-256"};
+  return BitCountNum >= 0 && BitCountNum <= 2 ? sizes[BitCountNum] : "0";
+}
+
 bool PaletteChoiceListed(int32_t row, int32_t OptimizedPaletteSize, int32_t IndividualPaletteSize,
                          int32_t SourcePaletteSize) {
   if (row < 0 || row >= PaletteChoiceRowCount || row == TrueColorRow) return false;

@@ -37,6 +37,8 @@ int32_t FindPaletteChoice(uint8_t BitCountNum, const std::string& text);
 // Depth group (bit count code 0, 1 or 2) whose list takes a palette of n
 // entries: 1-2, 3-16, 17-256; -1 for 0 or more than 256.
 int32_t PaletteSizeGroup(int32_t n);
+// The sizes the group of a depth code takes: "1-2", "3-16" or "17-256".
+std::string PaletteSizeGroupText(int32_t BitCountNum);
 // Whether the row belongs in its depth's list: a row without flags always,
 // a flagged row when the size of the palette its flag stands for falls
 // into that depth's group. The true-colour row has no list.

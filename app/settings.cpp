@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "formatoptions.h"
+#include "pixellimit.h"
 
 uint8_t Selection;
 int32_t Language;
@@ -56,19 +58,19 @@ std::vector<uint8_t> DoubleBytes(long double value) {
 }
 
 // Each read takes the next value in the stored order and answers whether the
-// load goes on; a value that is missing, of another type or unusable stops it
-// and leaves the variable as it was.
+// load goes on; a value that is missing or of another type stops it and
+// leaves the variable as it was. A value of the right type that cannot be
+// used is dropped alone: its variable keeps the default and the load goes on.
 class TStoredValues {
 public:
   explicit TStoredValues(const TSettingsKey& key) : FKey(key) {}
 
-  // Values outside lo..hi are treated like a value of another type: they
-  // would index past the tables that take them.
+  // Values outside lo..hi would index past the tables that take them.
   template <class T>
   bool Integer(const char* name, T& variable, int32_t lo = INT32_MIN, int32_t hi = INT32_MAX) {
     int32_t v;
-    if (!FKey.ReadInteger(name, v) || v < lo || v > hi) return false;
-    variable = T(v);
+    if (!FKey.ReadInteger(name, v)) return false;
+    if (v >= lo && v <= hi) variable = T(v);
     return true;
   }
 
@@ -79,15 +81,14 @@ public:
     return true;
   }
 
-  // A NaN or infinity stops the load too: it cannot become a size or a gamma.
+  // A NaN or infinity cannot become a size or a gamma.
   bool Float(const char* name, long double& variable) {
     std::vector<uint8_t> bytes;
     if (!FKey.ReadBinary(name, bytes) || bytes.size() != 8) return false;
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i) bits |= uint64_t(bytes[size_t(i)]) << (8 * i);
     const double v = std::bit_cast<double>(bits);
-    if (!std::isfinite(v)) return false;
-    variable = v;
+    if (std::isfinite(v)) variable = v;
     return true;
   }
 
@@ -101,8 +102,10 @@ public:
   }
 
   bool IndividualPaletteEntries() {
-    int32_t size;
+    int32_t size = -1;
     if (!Integer("IPaletteSize", size, 0, MaxIPaletteSize)) return false;
+    // A size no palette has keeps the default palette.
+    if (size < 0) return true;
     IndividualPalette->SetPaletteCount(size);
     for (int32_t n = 0; n < size; ++n) {
       TRGB c;
@@ -183,7 +186,7 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Integer("BorderWidth", BorderWidth) && v.Integer("BorderColor", BorderColor) &&
          v.Boolean("BorderEllipse", BorderEllipse) && v.Boolean("MinimizeInterference", MinimizeInterference) &&
          v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning) &&
-         v.IndividualPaletteEntries());
+         v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX));
 }
 
 }  // namespace
@@ -263,6 +266,7 @@ void SaveSettings(const TSettingsStore& store) {
   integer("BorderColor", int32_t(BorderColor));
   boolean("BorderEllipse", BorderEllipse);
   boolean("MinimizeInterference", MinimizeInterference);
+  integer("MaxPixels", int32_t(std::clamp<int64_t>(MaxPixels, 0, INT32_MAX)));
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

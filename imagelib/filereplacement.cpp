@@ -4,16 +4,44 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <random>
 
-#include "langstr.h"
+#include "systemerror.h"
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) { throw EStreamError(LangStr1(31, what)); }
+// The temporary files in progress, in fixed slots that a signal handler can
+// walk without taking a lock or touching the heap.
+enum TSlotState : int { ssFree, ssFilling, ssPending };
+struct TPendingSlot {
+  std::atomic<int> State{ssFree};
+  char Name[4096];
+};
+TPendingSlot PendingSlots[64];
+
+// The slot now holding the name, or -1 when all are taken or the name is too
+// long; such a file is still removed on every other way out.
+int RememberPending(const std::string& name) {
+  if (name.size() >= sizeof PendingSlots[0].Name) return -1;
+  for (int i = 0; i < int(std::size(PendingSlots)); ++i) {
+    int expected = ssFree;
+    if (!PendingSlots[i].State.compare_exchange_strong(expected, ssFilling)) continue;
+    std::memcpy(PendingSlots[i].Name, name.c_str(), name.size() + 1);
+    PendingSlots[i].State.store(ssPending);
+    return i;
+  }
+  return -1;
+}
+
+[[noreturn]] void Fail(TFileOperation operation, const std::string& fileName, int error) {
+  throw EStreamError(FileFailureText(operation, fileName, error));
+}
 
 // Creates a new empty file next to target, readable and writable as the
 // process's file-creation mask allows; returns its name.
@@ -31,9 +59,9 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
       close(fd);
       return name.string();
     }
-    if (errno != EEXIST) break;
+    if (errno != EEXIST) Fail(foOpening, fileName, errno);
   }
-  Fail("Opening \"" + fileName + "\"");
+  Fail(foOpening, fileName, EEXIST);
 }
 
 }  // namespace
@@ -44,7 +72,7 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
   // Through a link the file it names is replaced, not the link.
   fs::path target = fs::canonical(FileName, error);
   if (error) target = fs::absolute(FileName, error);
-  if (error || target.filename().empty()) Fail("Opening \"" + FileName + "\"");
+  if (error || target.filename().empty()) Fail(foOpening, FileName, error ? error.value() : EISDIR);
   FTarget = target.string();
   struct stat old;
   const bool exists = stat(FTarget.c_str(), &old) == 0;
@@ -53,6 +81,7 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
     return;
   }
   FTemporary = CreateTemporaryBeside(target, FileName);
+  FSlot = RememberPending(FTemporary);
   try {
     if (exists) {
       // Handing the file to another owner needs privileges; a file that stays
@@ -63,6 +92,7 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
     FStream = std::make_unique<TFileStream>(FTemporary, fmCreate);
   } catch (...) {
     std::remove(FTemporary.c_str());
+    Forget();
     throw;
   }
 }
@@ -70,12 +100,26 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
 TFileReplacement::~TFileReplacement() {
   FStream.reset();
   if (!FTemporary.empty()) std::remove(FTemporary.c_str());
+  Forget();
+}
+
+// Only once the file is gone or renamed: a signal in between then finds
+// nothing to remove.
+void TFileReplacement::Forget() {
+  if (FSlot >= 0) PendingSlots[FSlot].State.store(ssFree);
+  FSlot = -1;
+}
+
+void RemovePendingTemporaryFiles() noexcept {
+  for (TPendingSlot& slot : PendingSlots)
+    if (slot.State.load() == ssPending) unlink(slot.Name);
 }
 
 void TFileReplacement::Commit() {
   FStream->Flush();
   FStream.reset();
   if (FTemporary.empty()) return;
-  if (std::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail("Writing \"" + FFileName + "\"");
+  if (std::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail(foWriting, FFileName, errno);
   FTemporary.clear();
+  Forget();
 }

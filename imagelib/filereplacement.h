@@ -23,8 +23,15 @@ public:
   void Commit();
 
 private:
+  void Forget();
+
   std::string FFileName;
   std::string FTarget;
   std::string FTemporary;
+  int FSlot = -1;  // in the list of temporary files a signal removes
   std::unique_ptr<TFileStream> FStream;
 };
+
+// Removes the temporary files of every replacement not yet committed. Only
+// unlinks, so a signal handler may call it before the process ends.
+void RemovePendingTemporaryFiles() noexcept;

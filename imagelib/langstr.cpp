@@ -18,6 +18,12 @@ std::string LangStr(int n, const std::string& fallback) {
   return PGLangStrEntries[n].Text[lang];
 }
 
+std::string LangText(const TPGLangStrEntry& Entry) {
+  const uint8_t lang = PGLanguage();
+  const char* text = lang < PGLangSlots ? Entry.Text[lang] : "";
+  return *text ? text : Entry.Text[0];
+}
+
 std::string SubstitutePlaceholder(std::string text, const char* placeholder, const std::string& value) {
   const auto pos = text.find(placeholder);
   if (pos != std::string::npos) text.replace(pos, 3, value);

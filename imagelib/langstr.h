@@ -25,6 +25,10 @@ std::string LangStr1(int n, const std::string& a);
 std::string LangStr2(int n, const std::string& a, const std::string& b);
 std::string LangStr3(int n, const std::string& a, const std::string& b, const std::string& c);
 
+// Text of an entry kept beside the numbered table, in the current language;
+// English where that language has none.
+std::string LangText(const TPGLangStrEntry& Entry);
+
 // Replaces the first occurrence of placeholder in text by value.
 std::string SubstitutePlaceholder(std::string text, const char* placeholder, const std::string& value);
 

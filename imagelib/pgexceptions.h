@@ -40,5 +40,7 @@ QUILLET_PG_EXCEPTION(EPGInvalidBitCountNum)
 QUILLET_PG_EXCEPTION(EPGInvalidSize)
 QUILLET_PG_EXCEPTION(EPGFilter)
 QUILLET_PG_EXCEPTION(EPGConvFilter)
+// Pixel memory refused; a caller that knows the picture may say more.
+QUILLET_PG_EXCEPTION(EPGOutOfMemory)
 
 #undef QUILLET_PG_EXCEPTION

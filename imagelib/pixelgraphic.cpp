@@ -75,13 +75,16 @@ void TPixelGraphic::SetSize(int32_t w, int32_t h, uint8_t n) {
   if (FImageSize > 0) {
     const int capacity = PaletteCapacity(n);
     if (capacity < PaletteCount()) SetPaletteCount(capacity);
-    if (n == 3) FPaletteIdent = pTrueColor;
+    if (n == 3 && FPaletteIdent != pTrueColor) {
+      FPaletteIdent = pTrueColor;
+      PaletteChanged();
+    }
     BuildBitmapInfo();
     // A size beyond what the picture may address fails like a refused allocation.
     uint8_t* memory = FImageSize <= MaxImageSize ? static_cast<uint8_t*>(std::calloc(size_t(FImageSize), 1)) : nullptr;
     if (!memory) {
       FBitmapInfo.clear();
-      throw EPixelGraphic(LangStr1(31, "CreateDIBSection"));
+      throw EPGOutOfMemory(LangStr1(31, "CreateDIBSection"));
     }
     FBits.reset(memory);
   }

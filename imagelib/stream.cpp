@@ -1,5 +1,6 @@
 #include "stream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "langstr.h"
+#include "systemerror.h"
 
 int64_t TStream::Size() {
   const int64_t pos = Position();
@@ -20,14 +22,24 @@ void TStream::ReadBuffer(void* Buffer, size_t Count) {
 }
 
 void TStream::WriteBuffer(const void* Buffer, size_t Count) {
-  if (Count != 0 && Write(Buffer, Count) != Count) throw EStreamError(LangStr1(31, "Stream write"));
+  // Only a file sets errno; a memory stream that cannot grow leaves it at 0.
+  errno = 0;
+  if (Count != 0 && Write(Buffer, Count) != Count) throw EStreamError(FileFailureText(foStreamWrite, "", errno));
 }
 
 void TStream::SeekError() { throw EStreamError(LangStr1(7, "Stream position")); }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
     : FFile(std::fopen(FileName.c_str(), Mode == fmCreate ? "w+b" : "rb")) {
-  if (!FFile) throw EStreamError(LangStr1(31, "Opening \"" + FileName + "\""));
+  int error = FFile ? 0 : errno;
+  // A directory opens for reading, and would only fail later as an unknown format.
+  struct stat status;
+  if (FFile && fstat(fileno(FFile), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fclose(FFile);
+    FFile = nullptr;
+    error = EISDIR;
+  }
+  if (!FFile) throw EStreamError(FileFailureText(foOpening, FileName, error));
 }
 
 TFileStream::~TFileStream() { std::fclose(FFile); }
@@ -63,7 +75,7 @@ int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 void TFileStream::Flush() {
   // Pipes and devices cannot be synchronised, and need not be.
   if (std::fflush(FFile) != 0 || (fsync(fileno(FFile)) != 0 && errno != EINVAL))
-    throw EStreamError(LangStr1(31, "Stream write"));
+    throw EStreamError(FileFailureText(foStreamWrite, "", errno));
 }
 
 size_t TCustomMemoryStream::Read(void* Buffer, size_t Count) {

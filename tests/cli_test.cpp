@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "batchrunner.h"
 #include "clioptions.h"
+#include "clisetup.h"
+#include "filereplacement.h"
+#include "formatoptions.h"
 #include "palettechoice.h"
 #include "pixelgraphic.h"
 #include "progressdisplay.h"
@@ -19,6 +25,7 @@
 #include "settings.h"
 #include "settingsstore.h"
 #include "shrinkpipeline.h"
+#include "signalcleanup.h"
 #include "sizearithmetic.h"
 #include "tempdir.h"
 
@@ -172,7 +179,7 @@ TEST(CliOptions, UsageErrorsCarryAHint) {
            {"--row", "20", "a.bmp", "b.bmp"},
            {"--row", "3", "--palette", "bw", "a.bmp", "b.bmp"},
            {"--palette", "purple", "a.bmp", "b.bmp"},
-           {"--palette", "optimized", "a.bmp", "b.bmp"},
+           {"--palette", "optimized", "--bits", "24", "a.bmp", "b.bmp"},
            {"--palette", "gray4", "--bits", "8", "a.bmp", "b.bmp"},
            {"--bits", "8", "a.bmp", "b.bmp"},
            {"--jobs", "0", "--output-dir", "d", "--format", "bmp", "a.bmp"},
@@ -307,13 +314,15 @@ TEST(CliHelp, ListsEveryOptionWithItsDefault) {
         "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette", "--no-minimize-interference", "--frame",
         "--frame-width", "--frame-color", "--jpeg-quality", "--jpeg-progressive", "--jpeg-write-method",
         "--jpeg-read-method", "--pxm-binary", "--tiff-compression", "--tiff-byte-order", "--tiff-cmyk",
-        "--tiff-white-is-zero", "--no-gamma-correction", "--no-write-gamma", "--screen-gamma", "--output-dir",
+        "--tiff-white-is-zero", "--tiff-resolution-unit", "--tiff-x-resolution", "--tiff-y-resolution",
+        "--max-pixels", "--no-gamma-correction", "--no-write-gamma", "--screen-gamma", "--output-dir",
         "--format", "--jobs", "--info", "--quiet", "--strict", "--use-settings", "--language", "--help",
         "--version"})
     EXPECT_NE(help.find(std::string(" ") + option + " "), std::string::npos) << option;
   for (const char* value : {"[default: 50%]", "[default: 19]", "[default: truecolor]", "[default: 252]",
                             "[default: precise]", "[default: 50]", "[default: FFFFFF]", "[default: 80]",
-                            "[default: float]", "[default: II]", "[default: 1.8]", "[default: 20]"})
+                            "[default: float]", "[default: II]", "[default: 1.8]", "[default: 20]",
+                            "[default: inch]", "[default: 300/1]", "[default: 268435456]"})
     EXPECT_NE(help.find(value), std::string::npos) << value;
   EXPECT_NE(unwrapped(CliHelpText(LanguageGerman)).find("[Vorgabe: 50%]"), std::string::npos);
 }
@@ -408,7 +417,8 @@ TEST(CliProgram, ExitCodesAndOneFileMode) {
   EXPECT_EQ(FileText(dir / "old.pbm").substr(0, 2), "P1");
 
   // A palette file without a palette stops everything.
-  run = RunCli({"--language", "en", "--individual-palette", dir / "in.bmp", dir / "in.bmp", dir / "x.bmp"});
+  run = RunCli({"--language", "en", "--palette", "individual", "--individual-palette", dir / "in.bmp", dir / "in.bmp",
+                dir / "x.bmp"});
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("No Palette!"), std::string::npos);
 
@@ -494,6 +504,148 @@ TEST(CliProgram, InfoListsTheFieldsInOrder) {
                              "BitCount: 24\nColorCount: 16.7M\nImageCount: 1\n";
   EXPECT_EQ(run.Out, record + "\n" + record);
   EXPECT_NE(run.Err.find("junk.png: "), std::string::npos);
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(CliProgram, PaletteDepthFollowsThePalettesSizeAsTheWindowsListsDo) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 40, 30);
+  TPixelGraphic sys16;
+  sys16.SetSize(40, 30, 1);
+  sys16.SetPaletteIdent(pSys16);
+  sys16.SaveToFile(dir / "sys16.bmp");
+  // The result's depth and palette, or the exit status and the message.
+  const auto result = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--language", "en"});
+    args.push_back(dir / "out.bmp");
+    const TCliRun run = RunCli(args);
+    TPixelGraphic out;
+    if (run.Status != 0) return std::to_string(run.Status) + " " + run.Err;
+    out.LoadFromFile(dir / "out.bmp");
+    return std::to_string(out.BitCount()) + " bits, " + std::to_string(out.PaletteCount()) + " colours";
+  };
+  EXPECT_EQ(result({"--palette", "optimized", "--optimized-size", "16", dir / "in.bmp"}), "4 bits, 16 colours");
+  EXPECT_EQ(result({"--palette", "optimized", dir / "in.bmp"}), "8 bits, 252 colours");
+  EXPECT_EQ(result({"--palette", "individual", dir / "in.bmp"}), "8 bits, 216 colours");
+  EXPECT_EQ(result({"--palette", "source", dir / "sys16.bmp"}), "4 bits, 16 colours");
+  EXPECT_EQ(result({"--palette", "individual", "--bits", "1", dir / "in.bmp"}).rfind(
+                "2 quillet-cli: the individual palette of 216 colours does not fit the 1-bit depth, which takes 1-2", 0),
+            0u);
+  EXPECT_TRUE(Has(result({"--palette", "source", "--bits", "1", dir / "sys16.bmp"}),
+                  "1 quillet-cli: " + (dir / "sys16.bmp") + ": its palette of 16 colours does not fit the 1-bit"));
+  EXPECT_TRUE(Has(result({"--palette", "source", dir / "in.bmp"}), "in.bmp: the picture has no palette"));
+}
+
+TEST(CliProgram, OptionsThatWouldDoNothingAreRefused) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 40, 30);
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"--frame-width", "5"},
+           {"--frame", "none", "--frame-color", "FF0000"},
+           {"--individual-palette", dir / "in.bmp"},
+           {"--palette", "bw", "--optimized-size", "16"}}) {
+    args.insert(args.end(), {dir / "in.bmp", dir / "out.bmp"});
+    const TCliRun run = RunCli(args);
+    EXPECT_EQ(run.Status, 2) << args[0];
+    EXPECT_TRUE(Has(run.Err, " does nothing ")) << run.Err;
+  }
+  EXPECT_EQ(RunCli({"--frame", "rect", "--frame-width", "5", dir / "in.bmp", dir / "out.bmp"}).Status, 0);
+}
+
+TEST(CliProgram, ReadWarningsNameThePictureAndStrictRefusesIt) {
+  TTempDirectory dir;
+  WritePicture(dir / "whole.jpg", 64, 64);
+  const std::string jpeg = FileText(dir / "whole.jpg");
+  std::ofstream(dir / "cut.jpg", std::ios::binary) << jpeg.substr(0, jpeg.size() / 2);
+  TCliRun run = RunCli({"--language", "en", "--output-dir", dir / "out", "--format", "png", dir / "whole.jpg",
+                        dir / "cut.jpg"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_TRUE(Has(run.Err, "cut.jpg: JPG Warning: Premature end of JPEG file\n")) << run.Err;
+  EXPECT_TRUE(Has(run.Err, "2 of 2 pictures saved, 1 of them with warnings while reading; 0 failed"));
+  EXPECT_EQ(Listing(dir / "out"), "cut.png whole.png");
+
+  run = RunCli({"--language", "en", "--strict", dir / "cut.jpg", dir / "strict.png"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Has(run.Err, "cut.jpg: JPG: Premature end of JPEG file")) << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "strict.png"));
+}
+
+TEST(CliProgram, FailuresSayWhyInTheMessagesLanguage) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 30, 20);
+  std::filesystem::create_directory(dir / "folder.png");
+  const auto err = [&](const std::string& language, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--language", language});
+    return RunCli(args).Err;
+  };
+  const std::string missing = "\"" + (dir / "missing.png") + "\" ";
+  EXPECT_TRUE(Has(err("en", {dir / "missing.png", dir / "out.png"}),
+                  "Opening " + missing + "failed: No such file or directory"));
+  EXPECT_TRUE(Has(err("de", {dir / "missing.png", dir / "out.png"}),
+                  "Öffnen von " + missing + "fehlgeschlagen: Datei oder Verzeichnis nicht gefunden"));
+  EXPECT_TRUE(Has(err("en", {dir / "in.bmp", dir / "folder.png"}), "failed: Is a directory"));
+  EXPECT_TRUE(Has(err("en", {"--width", "100000", "--height", "66666", dir / "in.bmp", dir / "big.bmp"}),
+                  "CreateDIBSection failed: not enough memory for a 100000 × 66666 picture"));
+}
+
+TEST(CliProgram, TiffResolutionOptionsAndHelpFromTheStoredSettings) {
+  ApplyCliOptions(Parse({"--tiff-resolution-unit", "cm", "--tiff-x-resolution", "600/2", "--tiff-y-resolution",
+                         "150", "a.bmp", "b.tif"}));
+  EXPECT_EQ(TIFFWriteResolutionUnit, 2);
+  EXPECT_EQ(TIFFWriteXResolutionNumerator * 10 + TIFFWriteXResolutionDenominator, 6002);
+  EXPECT_EQ(TIFFWriteYResolutionNumerator * 10 + TIFFWriteYResolutionDenominator, 1501);
+  EXPECT_NE(UsageHint({"--tiff-x-resolution", "300/0", "a.bmp", "b.tif"}), "");
+  TIFFWriteResolutionUnit = TIFFWriteXResolutionDenominator = 1;
+  TIFFWriteXResolutionNumerator = TIFFWriteYResolutionNumerator = 300;
+
+  TTempDirectory dir;
+  SetApplicationDefaults();
+  JPEGCompQuality = 55;
+  SaveSettings(TSettingsStore(dir.Path));
+  JPEGCompQuality = 80;
+  const std::string environment = "XDG_CONFIG_HOME='" + dir.Path + "'";
+  EXPECT_TRUE(Has(RunCli({"--use-settings", "--help"}, environment).Out, "[default: 55]"));
+  EXPECT_TRUE(Has(RunCli({"--help"}, environment).Out, "[default: 80]"));
+}
+
+TEST(CliProgram, PixelLimitAndMemoryBudget) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 40, 30);
+  TCliRun run = RunCli({"--language", "en", "--max-pixels", "1199", dir / "in.bmp", dir / "out.png"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Has(run.Err, "Picture of 40 × 30 pixels exceeds the limit of 1199 pixels"));
+  EXPECT_EQ(RunCli({"--max-pixels", "0", dir / "in.bmp", dir / "out.png"}).Status, 0);
+  EXPECT_EQ(DeclaredShrinkMemory(dir / "in.bmp", TSizeRequest()), ShrinkMemoryEstimate(40, 30, 20, 15));
+
+  TMemoryBudget budget(100);
+  EXPECT_TRUE(budget.TryAcquire(60));
+  EXPECT_FALSE(budget.TryAcquire(60));
+  budget.Release(60);
+  // Larger than the whole budget: only alone.
+  EXPECT_TRUE(budget.TryAcquire(500));
+  EXPECT_FALSE(budget.TryAcquire(1));
+}
+
+TEST(CliProgram, SignalsLeaveNoTemporaryFileBehind) {
+  TTempDirectory dir;
+  const pid_t child = fork();
+  if (child == 0) {
+    InstallSignalCleanup();
+    TFileReplacement replacement(dir / "out.ppm");
+    raise(SIGTERM);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_EQ(Listing(dir.Path), "");
+
+  // A file size limit stops the program in the middle of writing.
+  WritePicture(dir / "in.bmp", 120, 90);
+  const TCliRun run = RunCli({"--pxm-binary", "--width", "100%", dir / "in.bmp", dir / "out.ppm"}, "ulimit -f 10;");
+  EXPECT_EQ(run.Status, 128 + SIGXFSZ);
+  EXPECT_EQ(Listing(dir.Path), "in.bmp");
 }
 
 }  // namespace

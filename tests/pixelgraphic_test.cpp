@@ -319,4 +319,13 @@ TEST(PixelGraphic, ChangeProtocol) {
   EXPECT_EQ(changes, 2);
 }
 
+TEST(PixelGraphic, SwitchingTo24BitsDropsTheColourCaches) {
+  TPixelGraphic g;
+  g.SetSize(1, 1, 2);
+  g.SetPaletteIdent(pUnknown);
+  EXPECT_EQ(g.NearestIndex(0x123456), 0u);
+  g.SetSize(1, 1, 3);
+  EXPECT_EQ(g.NearestIndex(0x123456), 0x123456u);
+}
+
 }  // namespace

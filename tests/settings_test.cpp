@@ -14,6 +14,7 @@
 
 #include "formatoptions.h"
 #include "namedpalettes.h"
+#include "pixellimit.h"
 #include "settings.h"
 #include "settingsstore.h"
 
@@ -44,6 +45,7 @@ void ResetFormatOptions() {
   TIFFWriteTrueColorPhotInterpret = TIFFWriteGrayScalePhotInterpret = TIFFWriteByteOrder = 0;
   TIFFWriteXResolutionNumerator = TIFFWriteYResolutionNumerator = 300;
   TIFFWriteXResolutionDenominator = TIFFWriteYResolutionDenominator = 1;
+  MaxPixels = DefaultMaxPixels;
 }
 
 // Every setting away from its default, as a user might leave them.
@@ -77,6 +79,7 @@ void ChangeEverySetting() {
   OpenDir = "/pictures/\"in\" quotes\\ and \n newline";
   SaveDir = "/tmp/Größe";
   MemWarning = 64;
+  MaxPixels = 1000;
   IndividualPalette->SetPaletteCount(4);
   for (int32_t i = 0; i < 4; ++i) IndividualPalette->SetPaletteEntries(i, RGB(i, 2 * i, 250));
 }
@@ -194,7 +197,7 @@ TEST_F(SettingsTest, BooleansAndLeftOverPaletteEntries) {
   EXPECT_EQ(TRGB(v), NamedPaletteEntries(pSpecial216)[215]);
 }
 
-TEST_F(SettingsTest, LoadStopsAtFirstUnusableValue) {
+TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
   // A 10-byte float: Selection..Dithering come from the key, the rest keeps defaults.
   SaveChangedThenEdit([](TSettingsKey& key) { key.WriteBinary("WidthPercent", std::vector<uint8_t>(10)); });
   Load();
@@ -205,18 +208,26 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnusableValue) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<uint8_t> nanBytes(8);
   std::memcpy(nanBytes.data(), &nan, 8);
+  // A float of the right type that is no number keeps its default alone.
   SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteBinary("WidthPercent", nanBytes); });
   Load();
-  ExpectDefaultsFromWidthPercentOn();
+  EXPECT_EQ(WidthPercent, 50.0L);
+  EXPECT_EQ(HeightPercent, 333.25L);
+  EXPECT_EQ(ScreenGamma, (long double)2.2);
+  EXPECT_EQ(IndividualPalette->PaletteCount(), 4);
 
-  // An individual palette larger than any palette, or negative, stops the load too.
+  // So does an individual palette larger than any palette, or negative.
   for (int32_t size : {257, -1, 100000}) {
     SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger("IPaletteSize", size); });
     Load();
     EXPECT_EQ(MemWarning, 64);
     EXPECT_EQ(IndividualPalette->PaletteIdent(), pSpecial216);
     EXPECT_EQ(IndividualPalette->PaletteCount(), 216);
+    EXPECT_EQ(MaxPixels, 1000);
   }
+  SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger("MaxPixels", -1); });
+  Load();
+  EXPECT_EQ(MaxPixels, DefaultMaxPixels);
 
   // Sizes used later are kept as stored; the pipeline brings them into range.
   SaveChangedThenEdit([](TSettingsKey& key) {
@@ -231,12 +242,17 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnusableValue) {
   EXPECT_EQ(IndividualPalette->PaletteCount(), 256);
   EXPECT_EQ(IndividualPalette->PaletteEntries(255), 255u);
 
-  // Values that would index past the palette choice table or the stretch modes.
+  // Values that would index past the palette choice table or the stretch
+  // modes keep their defaults; everything after them loads.
   for (const char* name : {"Selection", "StretchMode"}) {
     SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger(name, 20); });
     Load();
-    EXPECT_EQ(Selection, std::string(name) == "Selection" ? 19 : 3);
-    EXPECT_EQ(StretchMode, smPrecise);
+    const bool selection = std::string(name) == "Selection";
+    EXPECT_EQ(Selection, selection ? 19 : 3);
+    EXPECT_EQ(StretchMode, selection ? smFast : smPrecise);
+    EXPECT_EQ(TIFFWriteCompression, 5);
+    EXPECT_EQ(OpenDir, "/pictures/\"in\" quotes\\ and \n newline");
+    EXPECT_EQ(IndividualPalette->PaletteEntries(3), RGB(3, 6, 250));
   }
 }
 

@@ -240,6 +240,17 @@ TEST(TGAFormat, Refusals) {
   EXPECT_EQ(g.GetPixelColor(1, 0), RGB(3, 2, 1));
 }
 
+TEST(TGAFormat, ReadingRefusesTheImageTypesInfoRefuses) {
+  TTGAFile f;
+  f.Pixels = {1, 2, 3};
+  for (uint8_t type : {0, 4, 32, 99}) {
+    f.ImageType = type;
+    EXPECT_EQ(ReadFailure(f.Build()), "TGA: Invalid value for ImageType") << int(type);
+    EXPECT_EQ(Failure<EPGTGAFileFormatReader>([&] { InfoWith<TTGAFileFormatReader>(f.Build()); }),
+              "TGA: Invalid value for ImageType");
+  }
+}
+
 TEST(TGAFormat, Info) {
   struct {
     uint8_t type, depth;

@@ -1,13 +1,46 @@
 #include "batchrunner.h"
 
+#include <unistd.h>
+
 #include <exception>
+#include <limits>
 #include <new>
 #include <thread>
 
+#include "cliplatform.h"
 #include "langstr.h"
+#include "settings.h"
+
+int64_t TMemoryBudget::HalfOfMachineMemory() {
+  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || pageSize <= 0) return std::numeric_limits<int64_t>::max();
+  return int64_t(pages) / 2 * pageSize;
+}
+
+bool TMemoryBudget::TryAcquire(int64_t Bytes) {
+  const std::lock_guard<std::mutex> lock(FLock);
+  if (!Fits(Bytes)) return false;
+  FInFlight += Bytes;
+  return true;
+}
+
+void TMemoryBudget::Acquire(int64_t Bytes) {
+  std::unique_lock<std::mutex> lock(FLock);
+  FFreed.wait(lock, [&] { return Fits(Bytes); });
+  FInFlight += Bytes;
+}
+
+void TMemoryBudget::Release(int64_t Bytes) {
+  {
+    const std::lock_guard<std::mutex> lock(FLock);
+    FInFlight -= Bytes;
+  }
+  FFreed.notify_all();
+}
 
 size_t TBatchRunner::Run(const std::vector<TBatchItem>& Items) {
   FFailures = 0;
+  FWarned = 0;
   std::atomic<size_t> next{0};
   const auto work = [&] {
     for (size_t i = next++; i < Items.size(); i = next++) RunItem(i, Items[i]);
@@ -23,13 +56,21 @@ size_t TBatchRunner::Run(const std::vector<TBatchItem>& Items) {
 }
 
 void TBatchRunner::RunItem(size_t Index, const TBatchItem& Item) {
+  TPictureScope picture(Item.Input);
+  // What the header declares is claimed before the picture is loaded.
+  const int64_t memory = DeclaredShrinkMemory(Item.Input, FSettings.Size);
+  FBudget.Acquire(memory);
   try {
     TShrinkJob(FSettings).Run(Item.Input, Item.Output,
                               [this, Index](double Fraction) { FDisplay.Progress(Index, Fraction); });
+    if (picture.Warned()) ++FWarned;
   } catch (const std::exception& e) {
     ++FFailures;
-    const std::string message = dynamic_cast<const std::bad_alloc*>(&e) ? LangStr1(31, "Memory allocation") : e.what();
+    std::string message = e.what();
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+      message = Language == LanguageGerman ? "Speicheranforderung fehlgeschlagen" : "Memory allocation failed";
     FDisplay.Message("quillet-cli: " + Item.Input + ": " + message);
   }
+  FBudget.Release(memory);
   FDisplay.Finished(Index);
 }

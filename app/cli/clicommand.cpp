@@ -15,6 +15,8 @@
 #include "pglibrary.h"
 #include "progressdisplay.h"
 #include "settings.h"
+#include "settingsstore.h"
+#include "systemerror.h"
 
 namespace {
 
@@ -59,6 +61,15 @@ std::vector<TBatchItem> BatchItems(const TCliOptions& o) {
   return items;
 }
 
+std::string BatchSummary(size_t pictures, size_t failed, size_t warned) {
+  const std::string saved = std::to_string(pictures - failed), all = std::to_string(pictures);
+  if (German(Language))
+    return "quillet-cli: " + saved + " von " + all + " Bildern gespeichert, davon " + std::to_string(warned) +
+           " mit Warnungen beim Lesen; " + std::to_string(failed) + " fehlgeschlagen\n";
+  return "quillet-cli: " + saved + " of " + all + " pictures saved, " + std::to_string(warned) +
+         " of them with warnings while reading; " + std::to_string(failed) + " failed\n";
+}
+
 int Shrink(const TCliOptions& o, std::ostream& err, bool errIsTerminal) {
   std::vector<TBatchItem> items;
   if (o.Mode == cmSingle) {
@@ -68,7 +79,9 @@ int Shrink(const TCliOptions& o, std::ostream& err, bool errIsTerminal) {
     std::error_code ec;
     std::filesystem::create_directories(o.OutputDir, ec);
     if (!std::filesystem::is_directory(o.OutputDir)) {
-      err << "quillet-cli: " << o.OutputDir << ": " << LangStr1(31, "Creating the directory") << '\n';
+      const std::string what = German(Language) ? "Anlegen des Verzeichnisses" : "Creating the directory";
+      err << "quillet-cli: " << o.OutputDir << ": " << LangStr1(31, what)
+          << (ec ? ": " + SystemErrorText(ec.value()) : std::string()) << '\n';
       return ExitPictureFailed;
     }
   }
@@ -77,8 +90,11 @@ int Shrink(const TCliOptions& o, std::ostream& err, bool errIsTerminal) {
   TProgressDisplay display(err, errIsTerminal && !o.Quiet, items.size());
   TCliPlatform platform(display);
   const TPlatformScope scope(platform);
-  const size_t failed = TBatchRunner(settings, o.Mode == cmSingle ? 1 : jobs, display).Run(items);
+  TBatchRunner runner(settings, o.Mode == cmSingle ? 1 : jobs, display);
+  const size_t failed = runner.Run(items);
   display.Close();
+  if (o.Mode == cmBatch && (failed != 0 || runner.Warned() != 0))
+    err << BatchSummary(items.size(), failed, runner.Warned());
   return failed == 0 ? ExitSuccess : ExitPictureFailed;
 }
 
@@ -92,12 +108,23 @@ int RunQuilletCli(const std::vector<std::string>& Args, std::ostream& Out, std::
   try {
     const TCliOptions options = ParseCliOptions(Args, Language);
     switch (options.Mode) {
-      case cmHelp: Out << CliHelpText(Language); return ExitSuccess;
+      case cmHelp: {
+        // The defaults shown are the values a run would start from.
+        const int32_t helpLanguage = Language;
+        if (options.UseSettings)
+          LoadSettings(TSettingsStore(TSettingsStore::UserConfigDir()), 24);
+        else
+          SetApplicationDefaults();
+        Out << CliHelpText(helpLanguage);
+        return ExitSuccess;
+      }
       case cmVersion: Out << "Quillet Version 1.02\n"; return ExitSuccess;
       default: break;
     }
     try {
       ApplyCliOptions(options);
+    } catch (const ECliUsage&) {
+      throw;
     } catch (const std::exception& e) {
       Err << "quillet-cli: " << (options.IndividualPaletteFile.empty() ? "" : options.IndividualPaletteFile + ": ")
           << e.what() << '\n';

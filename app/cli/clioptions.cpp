@@ -5,10 +5,13 @@
 #include <initializer_list>
 #include <limits>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "palettechoice.h"
+#include "pixellimit.h"
 #include "settings.h"
 
 namespace {
@@ -80,6 +83,17 @@ const char* const DCTMethodNames[] = {"precise", "fast", "float"};
 
 std::string DCTMethodName(int32_t method) { return method >= 0 && method <= 2 ? DCTMethodNames[method] : "?"; }
 
+// In the order of the values of TIFFWriteResolutionUnit.
+const char* const ResolutionUnitNames[] = {"none", "inch", "cm"};
+
+std::string ResolutionUnitName(int32_t unit) {
+  return unit >= 0 && unit <= 2 ? ResolutionUnitNames[unit] : std::to_string(unit);
+}
+
+std::string FractionText(int32_t numerator, int32_t denominator) {
+  return std::to_string(numerator) + "/" + std::to_string(denominator);
+}
+
 class TCliParser;
 
 struct TOptionInfo {
@@ -123,6 +137,21 @@ public:
     return v;
   }
   long double Positive() const { return Positive(FValue); }
+
+  // "N" or "N/D", each a whole number from 1 on.
+  std::pair<int32_t, int32_t> Fraction() const {
+    const auto whole = [](const std::string& text, int32_t& v) {
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+      return !text.empty() && ec == std::errc() && end == text.data() + text.size() && v >= 1;
+    };
+    const size_t slash = FValue.find('/');
+    int32_t numerator = 0, denominator = 1;
+    if (!whole(FValue.substr(0, slash), numerator) ||
+        (slash != std::string::npos && !whole(FValue.substr(slash + 1), denominator)))
+      Invalid(Text("expected a whole number or a fraction from 1 on, e.g. 300 or 600/2",
+                   "erwartet: eine ganze Zahl oder ein Bruch ab 1, z.B. 300 oder 600/2"));
+    return {numerator, denominator};
+  }
 
   size_t Choice(std::initializer_list<const char*> words) const {
     std::string list;
@@ -196,21 +225,27 @@ const std::vector<TOptionInfo>& OptionInfos() {
       {"--row", "N", "row 0-19 of the palette choice table", "Zeile 0-19 der Palettentabelle",
        [](bool) { return std::to_string(Selection); }, [](P& p, O&) { p.FRow = p.Integer(0, 19); }},
       {"--palette", "NAME", "bw, gray4, gray16, sysgray4, sys16, gray236, gray256, special125, special216, "
-                            "special252, truecolor; source, individual, optimized with --bits",
+                            "special252, truecolor; source, individual, optimized at the depth of their size",
        "bw, gray4, gray16, sysgray4, sys16, gray236, gray256, special125, special216, special252, truecolor; "
-       "source, individual, optimized mit --bits",
+       "source, individual, optimized in der Tiefe ihrer Größe",
        [](bool) { return PaletteNameOfRow(Selection); }, [](P& p, O&) { p.FPaletteName = p.Value(); }},
       {"--bits", "1|4|8", "depth of the palettes source, individual and optimized",
-       "Farbtiefe der Paletten source, individual und optimized", nullptr,
+       "Farbtiefe der Paletten source, individual und optimized",
+       [](bool de) { return std::string(de ? "nach der Größe der Palette" : "from the palette's size"); },
        [](P& p, O&) {
          constexpr int bits[] = {1, 4, 8, 24};
          p.FBits = bits[p.Choice({"1", "4", "8", "24"})];
        }},
-      {"--individual-palette", "FILE", "take the individual palette from a picture file",
-       "die individuelle Palette aus einer Bilddatei laden",
-       [](bool de) { return std::string(de ? "Spezial 216" : "Special 216"); },
+      {"--individual-palette", "FILE", "take the individual palette from a picture file (with --palette individual)",
+       "die individuelle Palette aus einer Bilddatei laden (mit --palette individual)",
+       [](bool de) {
+         if (!IndividualPalette || IndividualPalette->PaletteIdent() == pSpecial216)
+           return std::string(de ? "Spezial 216" : "Special 216");
+         return std::to_string(IndividualPalette->PaletteCount()) + (de ? " gespeicherte Farben" : " stored colours");
+       },
        [](P& p, O& o) { o.IndividualPaletteFile = p.Value(); }},
-      {"--optimized-size", "N", "entries of an optimized palette, 2-256", "Einträge einer optimierten Palette, 2-256",
+      {"--optimized-size", "N", "entries of an optimized palette, 2-256; without --bits they choose its depth",
+       "Einträge einer optimierten Palette, 2-256; ohne --bits bestimmen sie ihre Tiefe",
        [](bool) { return std::to_string(OptimizedPaletteSize); },
        [](P& p, O& o) { o.OptimizedPaletteSize = p.Integer(2, 256); }},
       {"--no-system-colors", nullptr, "leave the 16 system colours out of an optimized palette",
@@ -244,10 +279,11 @@ const std::vector<TOptionInfo>& OptionInfos() {
          o.DoBorder = frame != 0;
          if (frame != 0) o.BorderEllipse = frame == 2;
        }},
-      {"--frame-width", "N", "frame width in pixels", "Rahmenbreite in Pixeln",
+      {"--frame-width", "N", "frame width in pixels (with --frame)", "Rahmenbreite in Pixeln (mit --frame)",
        [](bool) { return std::to_string(BorderWidth); },
        [](P& p, O& o) { o.BorderWidth = p.Integer(0, std::numeric_limits<int32_t>::max()); }},
-      {"--frame-color", "RRGGBB", "frame colour", "Rahmenfarbe", [](bool) { return HexColor(BorderColor); },
+      {"--frame-color", "RRGGBB", "frame colour (with --frame)", "Rahmenfarbe (mit --frame)",
+       [](bool) { return HexColor(BorderColor); },
        [](P& p, O& o) { o.BorderColor = p.Color(); }},
 
       {nullptr, nullptr, "Format options:", "Formatoptionen:", nullptr, nullptr},
@@ -275,6 +311,15 @@ const std::vector<TOptionInfo>& OptionInfos() {
       {"--tiff-white-is-zero", nullptr, "write gray TIFF with 0 as white", "Grau-TIFF mit 0 als Weiß schreiben",
        [](bool de) { return OnOff(TIFFWriteGrayScalePhotInterpret == 1, de); },
        [](P&, O& o) { o.TIFFWriteGrayScalePhotInterpret = 1; }},
+      {"--tiff-resolution-unit", "none|inch|cm", "unit of the TIFF resolution", "Einheit der TIFF-Auflösung",
+       [](bool) { return ResolutionUnitName(TIFFWriteResolutionUnit); },
+       [](P& p, O& o) { o.TIFFWriteResolutionUnit = int32_t(p.Choice({"none", "inch", "cm"})); }},
+      {"--tiff-x-resolution", "N[/D]", "horizontal TIFF resolution", "waagrechte TIFF-Auflösung",
+       [](bool) { return FractionText(TIFFWriteXResolutionNumerator, TIFFWriteXResolutionDenominator); },
+       [](P& p, O& o) { std::tie(o.TIFFWriteXResolutionNumerator, o.TIFFWriteXResolutionDenominator) = p.Fraction(); }},
+      {"--tiff-y-resolution", "N[/D]", "vertical TIFF resolution", "senkrechte TIFF-Auflösung",
+       [](bool) { return FractionText(TIFFWriteYResolutionNumerator, TIFFWriteYResolutionDenominator); },
+       [](P& p, O& o) { std::tie(o.TIFFWriteYResolutionNumerator, o.TIFFWriteYResolutionDenominator) = p.Fraction(); }},
       {"--no-gamma-correction", nullptr, "read without gamma correction", "ohne Gammakorrektur lesen",
        [](bool de) { return std::string(de ? "Korrektur " : "correction ") + OnOff(GammaCorrectionOnRead, de); },
        [](P&, O& o) { o.GammaCorrectionOnRead = false; }},
@@ -283,13 +328,18 @@ const std::vector<TOptionInfo>& OptionInfos() {
        [](P&, O& o) { o.WriteGamma = false; }},
       {"--screen-gamma", "G", "gamma of the screen", "Gamma des Bildschirms",
        [](bool) { return RealText(ScreenGamma); }, [](P& p, O& o) { o.ScreenGamma = p.Positive(); }},
+      {"--max-pixels", "N", "refuse to load a picture of more pixels (0: only the bound of 2 GiB of pixel memory)",
+       "das Laden eines Bildes mit mehr Pixeln ablehnen (0: nur die Grenze von 2 GiB Pixelspeicher)",
+       [](bool) { return std::to_string(MaxPixels); },
+       [](P& p, O& o) { o.MaxPixels = p.Integer(0, std::numeric_limits<int32_t>::max()); }},
 
       {nullptr, nullptr, "Batch and output:", "Stapelbetrieb und Ausgabe:", nullptr, nullptr},
       {"--output-dir", "DIR", "save each INPUT as DIR/<name>.EXT", "jede INPUT-Datei als DIR/<Name>.EXT speichern",
        nullptr, [](P& p, O& o) { o.OutputDir = p.Value(); }},
       {"--format", "EXT", "output format of --output-dir, by extension", "Ausgabeformat für --output-dir, als Endung",
        nullptr, [](P& p, O& o) { o.Format = p.Value(); }},
-      {"--jobs", "N", "pictures worked on at once (-j)", "gleichzeitig bearbeitete Bilder (-j)",
+      {"--jobs", "N", "pictures worked on at once, as far as half the memory allows (-j)",
+       "gleichzeitig bearbeitete Bilder, soweit der halbe Speicher reicht (-j)",
        [](bool de) {
          return std::string(de ? "alle Kerne (" : "all cores (") + std::to_string(std::max(1u, std::thread::hardware_concurrency())) + ")";
        },
@@ -298,14 +348,17 @@ const std::vector<TOptionInfo>& OptionInfos() {
        nullptr, [](P&, O& o) { o.Mode = cmInfo; }},
       {"--quiet", nullptr, "no progress bar (-q)", "kein Fortschrittsbalken (-q)", nullptr,
        [](P&, O& o) { o.Quiet = true; }},
-      {"--strict", nullptr, "refuse a colour resolution the output format cannot hold",
-       "eine Farbauflösung ablehnen, die das Ausgabeformat nicht speichern kann", nullptr,
+      {"--strict", nullptr,
+       "refuse a picture whose reading warns, or whose colour resolution the output format cannot hold",
+       "ein Bild ablehnen, wenn beim Lesen gewarnt wird oder das Ausgabeformat seine Farbauflösung nicht "
+       "speichern kann",
+       [](bool de) { return OnOff(false, de); },
        [](P&, O& o) { o.Strict = true; }},
       {"--use-settings", nullptr, "start from the stored settings instead of the defaults",
        "von den gespeicherten Einstellungen statt der Vorgaben ausgehen", nullptr,
        [](P&, O& o) { o.UseSettings = true; }},
       {"--language", "de|en", "language of the messages", "Sprache der Meldungen",
-       [](bool) { return std::string(UserDefaultLanguage() == LanguageGerman ? "de" : "en"); },
+       [](bool) { return std::string(Language == LanguageGerman ? "de" : "en"); },
        [](P& p, O& o) { o.Language = p.Choice({"de", "en"}) == 0 ? LanguageGerman : LanguageEnglish; }},
       {"--help", nullptr, "show this help (-h)", "diese Hilfe zeigen (-h)", nullptr, [](P&, O&) {}},
       {"--version", nullptr, "show the version", "die Version zeigen", nullptr, [](P&, O&) {}},
@@ -360,11 +413,13 @@ std::string HelpHint(bool de) {
 
 TCliOptions TCliParser::Parse(const std::vector<std::string>& args) {
   TCliOptions o;
-  // --help and --version win over anything else on the line.
+  // --help and --version win over anything else on the line; the help
+  // shows the stored values with --use-settings.
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "--help" || arg == "-h") o.Mode = cmHelp;
     if (arg == "--version" && o.Mode != cmHelp) o.Mode = cmVersion;
+    if (arg == "--use-settings") o.UseSettings = true;
   }
   if (o.Mode == cmHelp || o.Mode == cmVersion) return o;
 
@@ -416,6 +471,10 @@ void TCliParser::ResolvePalette(TCliOptions& o) const {
                       "--palette source|individual|optimized --bits 1|4|8");
     return;
   }
+  o.PaletteName = FPaletteName;
+  o.Bits = FBits;
+  // The palette's size gives the depth once the settings are known.
+  if (FBits == 0 && FlaggedPaletteName(FPaletteName)) return;
   const std::optional<uint8_t> row = PaletteRowOfName(FPaletteName, FBits);
   if (row) {
     o.Selection = *row;
@@ -428,10 +487,10 @@ void TCliParser::ResolvePalette(TCliOptions& o) const {
                     Text("Palettes: ", "Paletten: ") + PaletteNameList());
   throw ECliUsage(Text("--palette " + FPaletteName + " does not fit --bits " + std::to_string(FBits),
                        "--palette " + FPaletteName + " passt nicht zu --bits " + std::to_string(FBits)),
-                  Text("source, individual and optimized need --bits 1, 4 or 8; the named palettes have a depth of "
-                       "their own",
-                       "source, individual und optimized brauchen --bits 1, 4 oder 8; die benannten Paletten haben "
-                       "eine feste Tiefe"));
+                  Text("source, individual and optimized take --bits 1, 4 or 8, or the depth of their size; the "
+                       "named palettes have a depth of their own",
+                       "source, individual und optimized nehmen --bits 1, 4 oder 8 oder die Tiefe ihrer Größe; die "
+                       "benannten Paletten haben eine feste Tiefe"));
 }
 
 void TCliParser::CheckWriter(const std::string& extension, const std::string& what) const {
@@ -526,6 +585,12 @@ std::optional<uint8_t> PaletteRowOfName(const std::string& Name, int Bits) {
     }
   }
   return std::nullopt;
+}
+
+bool FlaggedPaletteName(const std::string& Name) {
+  for (const TPaletteName& p : PaletteNames)
+    if (Name == p.Name) return p.Row < 0;
+  return false;
 }
 
 std::string CliHelpText(int32_t Language) {

@@ -45,6 +45,10 @@ struct TCliOptions {
   std::optional<bool> KeepAspect;
 
   std::optional<uint8_t> Selection;
+  // --palette and --bits as given; a flagged palette without --bits takes
+  // its depth from its size once the settings are known.
+  std::string PaletteName;
+  int Bits = 0;
   std::string IndividualPaletteFile;
   std::optional<int32_t> OptimizedPaletteSize;
   std::optional<bool> OptimizedPaletteIncludeSys;
@@ -69,9 +73,15 @@ struct TCliOptions {
   std::optional<int32_t> TIFFWriteByteOrder;
   std::optional<int32_t> TIFFWriteTrueColorPhotInterpret;
   std::optional<int32_t> TIFFWriteGrayScalePhotInterpret;
+  std::optional<int32_t> TIFFWriteResolutionUnit;
+  std::optional<int32_t> TIFFWriteXResolutionNumerator;
+  std::optional<int32_t> TIFFWriteXResolutionDenominator;
+  std::optional<int32_t> TIFFWriteYResolutionNumerator;
+  std::optional<int32_t> TIFFWriteYResolutionDenominator;
   std::optional<bool> GammaCorrectionOnRead;
   std::optional<bool> WriteGamma;
   std::optional<long double> ScreenGamma;
+  std::optional<int64_t> MaxPixels;
 };
 
 // The language that --language names, read before anything else so that
@@ -86,6 +96,9 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& Args, int32_t Langua
 // for none) picks the depth of "source", "individual" and "optimized" and
 // must match a named palette's depth when given. Empty when they do not fit.
 std::optional<uint8_t> PaletteRowOfName(const std::string& Name, int Bits);
+
+// Whether a --palette name needs --bits or a size to pick its row.
+bool FlaggedPaletteName(const std::string& Name);
 
 // Every option with its default, the defaults read from the settings and
 // format options as they stand.

@@ -2,6 +2,8 @@
 // The library's warning boxes on the command line: a line beside the
 // progress bar, answered as if the user had agreed.
 
+#include <string>
+
 #include "platform.h"
 #include "progressdisplay.h"
 
@@ -12,6 +14,24 @@ public:
 
 private:
   TProgressDisplay& FDisplay;
+};
+
+// The picture a job works on, for as long as it lives on this thread: its
+// warnings name the file, and the job learns whether there were any.
+class TPictureScope {
+public:
+  explicit TPictureScope(const std::string& Input);
+  ~TPictureScope();
+  TPictureScope(const TPictureScope&) = delete;
+  TPictureScope& operator=(const TPictureScope&) = delete;
+
+  bool Warned() const { return FWarned; }
+
+private:
+  friend class TCliPlatform;
+  const std::string& FInput;
+  bool FWarned = false;
+  TPictureScope* FPrevious;
 };
 
 // Installs a platform for as long as it lives.

@@ -1,12 +1,19 @@
 #include "shrinkjob.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
+#include "fileformat.h"
+#include "formatregistry.h"
 #include "langstr.h"
 #include "palettechoice.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
+#include "settings.h"
 
 namespace {
 
@@ -51,12 +58,68 @@ TPGProgressEvent PhaseProgress(const TJobProgress& progress, double start, doubl
   };
 }
 
+bool German(int32_t language) { return language == LanguageGerman; }
+
+// The library knows only that it was refused memory; the job knows for what.
+template <class Step>
+void RunWithMemoryContext(const Step& step, const TPixelGraphic* picture, TResultSize size, int32_t language) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    const bool refused = dynamic_cast<const EPGOutOfMemory*>(&e) != nullptr;
+    if (!refused && !dynamic_cast<const std::bad_alloc*>(&e)) throw;
+    if (picture) size = {picture->GetWidth(), picture->GetHeight()};
+    const std::string sides = std::to_string(size.Width) + " × " + std::to_string(size.Height);
+    std::string message = refused ? e.what() : German(language) ? "Speicheranforderung fehlgeschlagen"
+                                                                 : "Memory allocation failed";
+    message += German(language) ? ": nicht genug Speicher für ein Bild von " + sides + " Pixeln"
+                                : ": not enough memory for a " + sides + " picture";
+    throw std::runtime_error(message);
+  }
+}
+
 }  // namespace
 
+uint8_t SourcePaletteRow(const TPixelGraphic& Picture, uint8_t Row, bool FromPicture, int32_t Language) {
+  const bool de = German(Language);
+  const int32_t size = Picture.BitCountNum() == 3 ? 0 : Picture.PaletteCount();
+  const int32_t group = PaletteSizeGroup(size);
+  if (group < 0)
+    throw std::runtime_error(de ? "das Bild hat keine Palette, die --palette source wiederverwenden könnte"
+                                : "the picture has no palette for --palette source to reuse");
+  const int32_t given = PaletteChoiceRow(Row).BitCountNum;
+  if (!FromPicture && group != given) {
+    const std::string colours = std::to_string(size), bits = std::to_string(NumToBitCount(uint8_t(given)));
+    const std::string sizes = PaletteSizeGroupText(given);
+    throw std::runtime_error(de ? "seine Palette mit " + colours + " Farben passt nicht zur Tiefe von " + bits +
+                                      " Bit, die " + sizes +
+                                      " Farben fasst; --palette source allein nimmt die Tiefe der Palette"
+                                : "its palette of " + colours + " colours does not fit the " + bits +
+                                      "-bit depth, which takes " + sizes +
+                                      " colours; --palette source alone takes the palette's depth");
+  }
+  for (int32_t row = 0; row < PaletteChoiceRowCount; ++row)
+    if (PaletteChoices[row].SourcePalette && PaletteChoices[row].BitCountNum == group) return uint8_t(row);
+  return Row;
+}
+
+int64_t DeclaredShrinkMemory(const std::string& Input, const TSizeRequest& Size) {
+  TFileFormatInfo info;
+  if (!GetFileFormatInfo(Input, 0, info)) return 0;
+  // A top-down bitmap declares a negative height.
+  const int64_t width = std::llabs(int64_t(info.Width)), height = std::llabs(int64_t(info.Height));
+  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return 0;
+  if (MaxPixels > 0 && width * height > MaxPixels) return 0;
+  const TResultSize result = ResolveResultSize(Size, int32_t(width), int32_t(height));
+  return ShrinkMemoryEstimate(int32_t(width), int32_t(height), result.Width, result.Height);
+}
+
 void TShrinkJob::Run(const std::string& Input, const std::string& Output, const TJobProgress& Progress) {
+  const int32_t language = FSettings.Shrink.Language;
   auto source = std::make_unique<TPixelGraphic>();
   source->OnProgress = PhaseProgress(Progress, 0, LoadShare);
-  source->LoadFromFile(Input);
+  source->SetReadWarningAction(FSettings.ReadWarningAction);
+  RunWithMemoryContext([&] { source->LoadFromFile(Input); }, source.get(), {}, language);
   source->OnProgress = nullptr;
   if (source->GetWidth() <= 0 || source->GetHeight() <= 0) throw EPGEmpty(LangStr1(16, Input));
 
@@ -65,11 +128,16 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
   if (size.Width <= 0 || size.Height <= 0)
     throw EPGEmpty(LangStr1(16, std::to_string(size.Width) + " x " + std::to_string(size.Height)));
   const long double gamma = source->Gamma();
-  TStageProgress stages(FSettings.Shrink, Progress);
+  TShrinkSettings shrink = FSettings.Shrink;
+  if (PaletteChoiceRow(shrink.Selection).SourcePalette)
+    shrink.Selection = SourcePaletteRow(*source, shrink.Selection, FSettings.SourcePaletteDepthFromPicture, language);
+  TStageProgress stages(shrink, Progress);
   TShrinkPipeline pipeline;
   pipeline.OnProgress = [&stages](TObject* Sender, int Step, int Max, bool&) { stages.Report(Sender, Step, Max); };
-  TShrinkRun run =
-      pipeline.Run(std::move(source), size.Width, size.Height, FSettings.MinimizeInterference, FSettings.Shrink);
+  TShrinkRun run{soAborted, nullptr};
+  RunWithMemoryContext(
+      [&] { run = pipeline.Run(std::move(source), size.Width, size.Height, FSettings.MinimizeInterference, shrink); },
+      nullptr, size, language);
   if (run.Outcome != soFinished || !run.Result) throw EPGEmpty(LangStr1(16, Input));
 
   TPixelGraphic& result = *run.Result;

@@ -15,7 +15,22 @@ struct TCliJobSettings {
   TSizeRequest Size;
   bool MinimizeInterference = true;
   TPGWarningAction SaveColorResWarningAction = pgwaIgnore;
+  // With --strict a warning while reading fails the picture.
+  TPGWarningAction ReadWarningAction = pgwaOKBox;
+  // A source palette row takes its depth from each picture's palette.
+  bool SourcePaletteDepthFromPicture = false;
 };
+
+// The row of the source palette for a picture: at the depth its palette's
+// size belongs to, or at the row's own depth unless FromPicture, which the
+// palette must then fit. Raises, in Language, for a picture without
+// palette or one that does not fit.
+uint8_t SourcePaletteRow(const TPixelGraphic& Picture, uint8_t Row, bool FromPicture, int32_t Language);
+
+// The memory a picture of the declared size takes to shrink, for the
+// batch's budget; 0 when the file tells no size or the picture will be
+// refused before it takes any.
+int64_t DeclaredShrinkMemory(const std::string& Input, const TSizeRequest& Size);
 
 // How far a job has come, from 0 to 1.
 using TJobProgress = std::function<void(double Fraction)>;

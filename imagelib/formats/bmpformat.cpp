@@ -11,6 +11,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "stream.h"
 
 namespace {
@@ -230,6 +231,7 @@ void ReadCoreDIB(TPixelGraphic& graphic, TStream& stream) {
   const uint8_t code = BitCountToNum(h.BitCount);
   const int32_t entries = PaletteCapacity(code);
   CheckDeclaredBytes(stream, 3 * entries + RowBytes(h.BitCount, h.Width) * h.Height);
+  CheckPixelLimit(h.Width, h.Height);
   graphic.SetSize(h.Width, h.Height, code);
   ReadPalette(graphic, stream, entries, 3);
   ReadBlockWithProgress(graphic, stream, graphic.Bits(), graphic.GetEmpty() ? 0 : graphic.ImageSize());
@@ -243,6 +245,7 @@ void ReadInfoDIB(TPixelGraphic& graphic, TStream& stream) {
   if (h.BitCount > 8) {
     const int64_t maskBytes = h.Compression == BI_BITFIELDS ? 12 : 0;
     CheckDeclaredBytes(stream, maskBytes + 4 * int64_t(h.ColorsUsed) + pixelBytes);
+    CheckPixelLimit(h.Width, height);
     graphic.SetSize(h.Width, height, 3);
     uint32_t masks[3];
     if (h.Compression == BI_BITFIELDS) {
@@ -264,6 +267,7 @@ void ReadInfoDIB(TPixelGraphic& graphic, TStream& stream) {
     const uint8_t code = BitCountToNum(h.BitCount);
     const int64_t entries = h.ColorsUsed != 0 ? h.ColorsUsed : PaletteCapacity(code);
     CheckDeclaredBytes(stream, 4 * entries + pixelBytes);
+    CheckPixelLimit(h.Width, height);
     graphic.SetSize(h.Width, height, code);
     ReadPalette(graphic, stream, entries, 4);
     if (uncompressed) {

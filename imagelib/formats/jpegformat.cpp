@@ -8,6 +8,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "progressevents.h"
 #include "stream.h"
 
@@ -70,6 +71,10 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     // Colour rows land in the buffer's blue-green-red order.
     if (info->out_color_space == JCS_RGB) info->out_color_space = JCS_EXT_BGR;
     jpeg_calc_output_dimensions(info);
+    // libjpeg's own buffers stay within what the pixel limit allows: a
+    // progressive file keeps 2 bytes for each sample of 3 components.
+    if (MaxPixels > 0)
+      info->mem->max_memory_to_use = long(std::min<int64_t>(MaxPixels, INT64_MAX / 8) * 6 + (64 << 20));
   });
 
   // Sized before decompression starts, so that a picture the graphic cannot
@@ -80,6 +85,7 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     case 3: break;
     default: RaiseJPGError(LangStr(30));
   }
+  CheckPixelLimit(info->output_width, info->output_height);
   Graphic.SetSize(int32_t(info->output_width), int32_t(info->output_height), code);
   if (code == 2) Graphic.SetPaletteIdent(pGray256);
   session.Call([&] { jpeg_start_decompress(info); });

@@ -11,6 +11,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "progressevents.h"
 #include "stream.h"
 
@@ -197,6 +198,7 @@ void TPCXFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   // packet codes at most one run, and runs stop at the end of their line.
   const int64_t leastBytes = int64_t(h.Height) * ((lineLength + LongestRun - 1) / LongestRun);
   if (leastBytes > Stream.Size() - Stream.Position()) RaiseEndOfFile();
+  CheckPixelLimit(h.Width, h.Height);
   Graphic.SetSize(h.Width, h.Height, uint8_t(code));
 
   std::vector<uint8_t> line(static_cast<size_t>(lineLength));

@@ -14,6 +14,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "progressevents.h"
 #include "stream.h"
 
@@ -322,6 +323,7 @@ void TPNGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     png_read_update_info(png, info);
   });
 
+  CheckPixelLimit(width, height);
   Graphic.SetSize(width, height, code);
   // The palette after the update: libpng has composited a tRNS into it.
   SetPalette(Graphic, png, info, colorType, depth);

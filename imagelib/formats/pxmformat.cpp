@@ -12,6 +12,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "progressevents.h"
 #include "stream.h"
 
@@ -317,6 +318,7 @@ void TPxMFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     RaiseReadError(LangStr(30));
   // A header must not set aside more memory than its file can fill.
   if (!PixelsFit(magic, width, height, in.Remaining())) RaiseEndOfFile();
+  CheckPixelLimit(width, height);
   Graphic.SetSize(int32_t(width), int32_t(height), codes[kind]);
 
   const TSampleScale scale(maxValue);

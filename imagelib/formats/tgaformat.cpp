@@ -10,6 +10,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "progressevents.h"
 #include "stream.h"
 
@@ -90,10 +91,16 @@ private:
   size_t FEnd = 0;
 };
 
+// Only the image types the format defines; reading and describing a file
+// refuse the same ones.
 TTGAHeader ReadHeader(TTGAInput& in) {
   uint8_t b[HeaderSize];
   in.Read(b, sizeof b);
-  return TTGAHeader(b);
+  const TTGAHeader h(b);
+  switch (h.ImageType) {
+    case 1: case 2: case 3: case 9: case 10: case 11: return h;
+    default: RaiseTGAError(LangStr1(20, "ImageType"));
+  }
 }
 
 TRGB Color16(uint16_t v) { return RGB((v & 0x7C00) >> 7, (v & 0x03E0) >> 2, (v & 0x1F) * 8); }
@@ -214,6 +221,7 @@ void TTGAFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
                                  : pixels * pixelBytes;
   if (leastBytes > in.Remaining()) RaiseEndOfFile();
   const uint8_t code = depth == 8 ? 2 : 3;
+  CheckPixelLimit(h.Width, h.Height);
   Graphic.SetSize(h.Width, h.Height, code);
   if (code == 2) {
     if (entriesRead > 0) {
@@ -241,11 +249,7 @@ void TTGAFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   TTGAInput in(Stream);
   const TTGAHeader h = ReadHeader(in);
   static const char* const details[3] = {"Color-mapped", "True-color", "\"Black-and-white\""};
-  switch (h.ImageType) {
-    case 1: case 2: case 3: Info.SubFormat = "Uncompressed"; break;
-    case 9: case 10: case 11: Info.SubFormat = "Run-length encoded"; break;
-    default: RaiseTGAError(LangStr1(20, "ImageType"));
-  }
+  Info.SubFormat = h.ImageType & RunLengthBit ? "Run-length encoded" : "Uncompressed";
   Info.Details = details[(h.ImageType & 7) - 1];
   Info.Width = h.Width;
   Info.Height = h.Height;

@@ -8,6 +8,7 @@
 
 #include "langstr.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "platform.h"
 #include "stream.h"
 #include "tiffformat.h"
@@ -343,6 +344,7 @@ void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   CheckStripCount(image, Graphic);
   const uint64_t rowBytes = (uint64_t(image.PixelBits()) * image.Width + 7) / 8;
   CheckDataSize(data, image, rowBytes);
+  CheckPixelLimit(image.Width, image.Length);
   Graphic.SetSize(int32_t(image.Width), int32_t(image.Length),
                   image.SamplesPerPixel == 1 ? BitCountToNum(int(image.BitsPerSample[0])) : 3);
   if (Graphic.BitCountNum() < 3) SetPalette(Graphic, image);
