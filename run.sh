@@ -13,10 +13,5 @@ picture=${1:-$QUILLET_ROOT/samples/sample.jpg}
 if [ -x "$build/app/quillet" ]; then
   exec "$build/app/quillet" "$picture"
 fi
-# Until the main window exists, the batch command shows what the program does.
-cli=$build/app/quillet-cli
-name=$(basename "${picture%.*}")
-result=${TMPDIR:-/tmp}/$name-quillet.png
-"$cli" --info "$picture"
-"$cli" "$picture" "$result"
-echo "Shrunk to 50 %: $result"
+# Until the main window exists, the library's viewer shows the picture.
+exec "$build/app/quillet-view" "$picture"
