@@ -45,10 +45,6 @@ int PanelInset(TPanelBevel BevelInner, TPanelBevel BevelOuter, int BevelWidth, i
   return (BevelOuter != bvNone ? BevelWidth : 0) + BorderWidth + (BevelInner != bvNone ? BevelWidth : 0);
 }
 
-// A control's text sits on its window colour in every kind, so that "its
-// colour" means the same for all six.
-void UseWindowColour(QWidget* Control) { Control->setBackgroundRole(QPalette::Window); }
-
 }  // namespace
 
 // ---- shared behaviour -------------------------------------------------------
@@ -80,104 +76,6 @@ void TPGTransparentControl::ApplyTransparency(QWidget* Self, bool Transparent) {
   // one counts as opaque and hides what lies beneath.
   Self->setAttribute(Qt::WA_NoSystemBackground, Transparent);
   Self->setAutoFillBackground(!Transparent);
-}
-
-// ---- TPGLabel ---------------------------------------------------------------
-
-TPGLabel::TPGLabel(QWidget* Parent) : QLabel(Parent) {
-  UseWindowColour(this);
-  ApplyTransparency(this, true);
-}
-
-TPGLabel::TPGLabel(const QString& Caption, QWidget* Parent) : TPGLabel(Parent) { setText(Caption); }
-
-void TPGLabel::SetTransparent(bool Value) {
-  if (Value == FTransparent) return;
-  FTransparent = Value;
-  ApplyTransparency(this, Value);
-  Invalidate();
-}
-
-void TPGLabel::SetCaption(const QString& Value) {
-  if (Value == text()) return;
-  setText(Value);
-  Invalidate();
-}
-
-void TPGLabel::Invalidate() {
-  update();
-  InvalidateBeneath(this);
-}
-
-void TPGLabel::SetBounds(int Left, int Top, int Width, int Height) {
-  Invalidate();
-  setGeometry(Left, Top, Width, Height);
-}
-
-// ---- TPGRadioButton ---------------------------------------------------------
-
-TPGRadioButton::TPGRadioButton(QWidget* Parent) : QRadioButton(Parent) {
-  UseWindowColour(this);
-  ApplyTransparency(this, true);
-}
-
-TPGRadioButton::TPGRadioButton(const QString& Caption, QWidget* Parent) : TPGRadioButton(Parent) {
-  setText(Caption);
-}
-
-void TPGRadioButton::SetTransparent(bool Value) {
-  if (Value == FTransparent) return;
-  FTransparent = Value;
-  ApplyTransparency(this, Value);
-  Invalidate();
-}
-
-void TPGRadioButton::SetCaption(const QString& Value) {
-  if (Value == text()) return;
-  setText(Value);
-  Invalidate();
-}
-
-void TPGRadioButton::Invalidate() {
-  update();
-  InvalidateBeneath(this);
-}
-
-void TPGRadioButton::SetBounds(int Left, int Top, int Width, int Height) {
-  Invalidate();
-  setGeometry(Left, Top, Width, Height);
-}
-
-// ---- TPGCheckBox ------------------------------------------------------------
-
-TPGCheckBox::TPGCheckBox(QWidget* Parent) : QCheckBox(Parent) {
-  UseWindowColour(this);
-  ApplyTransparency(this, true);
-}
-
-TPGCheckBox::TPGCheckBox(const QString& Caption, QWidget* Parent) : TPGCheckBox(Parent) { setText(Caption); }
-
-void TPGCheckBox::SetTransparent(bool Value) {
-  if (Value == FTransparent) return;
-  FTransparent = Value;
-  ApplyTransparency(this, Value);
-  Invalidate();
-}
-
-void TPGCheckBox::SetCaption(const QString& Value) {
-  if (Value == text()) return;
-  setText(Value);
-  Invalidate();
-}
-
-void TPGCheckBox::Invalidate() {
-  update();
-  InvalidateBeneath(this);
-}
-
-void TPGCheckBox::SetBounds(int Left, int Top, int Width, int Height) {
-  Invalidate();
-  setGeometry(Left, Top, Width, Height);
 }
 
 // ---- TPGGroupBox ------------------------------------------------------------

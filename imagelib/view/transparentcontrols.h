@@ -34,6 +34,9 @@ public:
 protected:
   void InvalidateBeneath(QWidget* Self);
   static void ApplyTransparency(QWidget* Self, bool Transparent);
+  // A control's text sits on its window colour in every kind, so that "its
+  // colour" means the same for all six.
+  static void UseWindowColour(QWidget* Control) { Control->setBackgroundRole(QPalette::Window); }
   bool FInvalidating = false;  // re-entrancy flag of the repaint request
 };
 
@@ -41,52 +44,60 @@ protected:
 // Transparent is true, or any TPGBevel.
 bool IsTransparentControl(const QWidget* Control);
 
-class TPGLabel : public QLabel, public TPGTransparentControl {
-  Q_OBJECT
+// Label, radio button and check box: their caption is their text.
+template <class Base>
+class TPGTextControl : public Base, public TPGTransparentControl {
 public:
-  explicit TPGLabel(QWidget* Parent = nullptr);
-  explicit TPGLabel(const QString& Caption, QWidget* Parent = nullptr);
+  explicit TPGTextControl(QWidget* Parent) : Base(Parent) {
+    UseWindowColour(this);
+    ApplyTransparency(this, true);
+  }
   bool Transparent() const override { return FTransparent; }
-  void SetTransparent(bool Value);
-  QString Caption() const { return text(); }
-  void SetCaption(const QString& Value);
-  void Invalidate() override;
-  void SetBounds(int Left, int Top, int Width, int Height);
+  void SetTransparent(bool Value) {
+    if (Value == FTransparent) return;
+    FTransparent = Value;
+    ApplyTransparency(this, Value);
+    Invalidate();
+  }
+  QString Caption() const { return this->text(); }
+  void SetCaption(const QString& Value) {
+    if (Value == this->text()) return;
+    this->setText(Value);
+    Invalidate();
+  }
+  void Invalidate() override {
+    this->update();
+    InvalidateBeneath(this);
+  }
+  void SetBounds(int Left, int Top, int Width, int Height) {
+    Invalidate();
+    this->setGeometry(Left, Top, Width, Height);
+  }
 
 private:
   bool FTransparent = true;
 };
 
-class TPGRadioButton : public QRadioButton, public TPGTransparentControl {
-  Q_OBJECT
+class TPGLabel : public TPGTextControl<QLabel> {
 public:
-  explicit TPGRadioButton(QWidget* Parent = nullptr);
-  explicit TPGRadioButton(const QString& Caption, QWidget* Parent = nullptr);
-  bool Transparent() const override { return FTransparent; }
-  void SetTransparent(bool Value);
-  QString Caption() const { return text(); }
-  void SetCaption(const QString& Value);
-  void Invalidate() override;
-  void SetBounds(int Left, int Top, int Width, int Height);
-
-private:
-  bool FTransparent = true;
+  explicit TPGLabel(QWidget* Parent = nullptr) : TPGTextControl(Parent) {}
+  explicit TPGLabel(const QString& Caption, QWidget* Parent = nullptr) : TPGTextControl(Parent) { setText(Caption); }
 };
 
-class TPGCheckBox : public QCheckBox, public TPGTransparentControl {
-  Q_OBJECT
+class TPGRadioButton : public TPGTextControl<QRadioButton> {
 public:
-  explicit TPGCheckBox(QWidget* Parent = nullptr);
-  explicit TPGCheckBox(const QString& Caption, QWidget* Parent = nullptr);
-  bool Transparent() const override { return FTransparent; }
-  void SetTransparent(bool Value);
-  QString Caption() const { return text(); }
-  void SetCaption(const QString& Value);
-  void Invalidate() override;
-  void SetBounds(int Left, int Top, int Width, int Height);
+  explicit TPGRadioButton(QWidget* Parent = nullptr) : TPGTextControl(Parent) {}
+  explicit TPGRadioButton(const QString& Caption, QWidget* Parent = nullptr) : TPGTextControl(Parent) {
+    setText(Caption);
+  }
+};
 
-private:
-  bool FTransparent = true;
+class TPGCheckBox : public TPGTextControl<QCheckBox> {
+public:
+  explicit TPGCheckBox(QWidget* Parent = nullptr) : TPGTextControl(Parent) {}
+  explicit TPGCheckBox(const QString& Caption, QWidget* Parent = nullptr) : TPGTextControl(Parent) {
+    setText(Caption);
+  }
 };
 
 // Where a group box of Size draws, H being the height of the text "0" and
