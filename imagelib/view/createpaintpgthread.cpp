@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "optimizedpalette.h"
+#include "threadhandoff.h"
 
 const QEvent::Type TPGDisplayCopyEvent::Kind = QEvent::Type(QEvent::registerEventType());
 const QEvent::Type TPGDisplayProgressEvent::Kind = QEvent::Type(QEvent::registerEventType());
@@ -43,6 +44,7 @@ TCreatePaintPGThread::~TCreatePaintPGThread() { Stop(); }
 void TCreatePaintPGThread::Stop() {
   FTerminated.store(true);
   wait();
+  ReceiveFromOtherThread();
 }
 
 void TCreatePaintPGThread::Execute() {
@@ -54,6 +56,7 @@ void TCreatePaintPGThread::Execute() {
     FPaintPixelGraphic.reset();
     FHelpPixelGraphic.reset();
   }
+  PublishToOtherThread();
 }
 
 void TCreatePaintPGThread::DoTheWork() {
@@ -82,7 +85,7 @@ void TCreatePaintPGThread::DoTheWork() {
     FPaintPixelGraphic->OnProgress = nullptr;
     FDelivered.store(true);
     if (FThreaded)
-      QCoreApplication::postEvent(FView, new TPGDisplayCopyEvent(std::move(FPaintPixelGraphic)));
+      PostToView(new TPGDisplayCopyEvent(std::move(FPaintPixelGraphic)));
     else
       FDeliver(std::move(FPaintPixelGraphic));
   }
@@ -110,13 +113,18 @@ void TCreatePaintPGThread::MapByLookup() {
   copy.Changed();
 }
 
+void TCreatePaintPGThread::PostToView(QEvent* Event) {
+  PublishToOtherThread();
+  QCoreApplication::postEvent(FView, Event);
+}
+
 void TCreatePaintPGThread::Progress(TObject*, int Step, int Max, bool& Abort) {
   const int percent = Max == 0 ? 100 : int(int64_t(Step) * 100 / Max);
   const int64_t tick = TickCount();
   if (percent != FLastPercent && tick / 50 != FLastTick / 50) {
     FLastPercent = percent;
     FLastTick = tick;
-    if (FThreaded) QCoreApplication::postEvent(FView, new TPGDisplayProgressEvent(FStep, percent));
+    if (FThreaded) PostToView(new TPGDisplayProgressEvent(FStep, percent));
   }
   Abort = Terminated();
 }

@@ -69,6 +69,7 @@ private:
   void Execute();
   const TPixelGraphic& Help() const { return FHelpPixelGraphic ? *FHelpPixelGraphic : *FPixelGraphic; }
   void MapByLookup();
+  void PostToView(QEvent* Event);
 
   bool FResampleFirst = false;
   bool FOptimized = false;

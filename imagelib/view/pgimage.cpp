@@ -19,6 +19,7 @@
 #include "pgqtgraphic.h"
 #include "progressclock.h"
 #include "screendepth.h"
+#include "threadhandoff.h"
 
 namespace {
 
@@ -442,6 +443,7 @@ void TPGImage::ReceiveDisplayCopy(std::unique_ptr<TPixelGraphic> Copy) {
 }
 
 bool TPGImage::event(QEvent* e) {
+  ReceiveFromOtherThread();
   if (e->type() == TPGDisplayCopyEvent::Kind) {
     ReceiveDisplayCopy(static_cast<TPGDisplayCopyEvent*>(e)->TakeCopy());
     return true;

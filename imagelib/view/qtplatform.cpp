@@ -18,6 +18,7 @@
 #include "pgexceptions.h"
 #include "pgqtgraphic.h"
 #include "pixelgraphic.h"
+#include "threadhandoff.h"
 
 namespace {
 
@@ -38,9 +39,14 @@ auto OnGuiThread(F f) -> decltype(f()) {
   if (!app || QThread::currentThread() == app->thread()) return f();
   std::exception_ptr failure;
   std::conditional_t<std::is_void_v<R>, bool, std::optional<R>> result{};
+  PublishToOtherThread();
   QMetaObject::invokeMethod(
       app,
       [&] {
+        ReceiveFromOtherThread();
+        struct TPublishOnExit {
+          ~TPublishOnExit() { PublishToOtherThread(); }
+        } publish;
         try {
           if constexpr (std::is_void_v<R>)
             f();
@@ -51,6 +57,7 @@ auto OnGuiThread(F f) -> decltype(f()) {
         }
       },
       Qt::BlockingQueuedConnection);
+  ReceiveFromOtherThread();
   if (failure) std::rethrow_exception(failure);
   if constexpr (!std::is_void_v<R>) return std::move(*result);
 }
