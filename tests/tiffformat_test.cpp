@@ -19,6 +19,7 @@
 #include "scriptedplatform.h"
 #include "stream.h"
 #include "tiffformat.h"
+#include "tifflibreader.h"
 #include "tiffpackbits.h"
 
 namespace {
@@ -211,20 +212,23 @@ TEST(TIFFFormat, Refusals) {
   EXPECT_EQ(ReadFailure({'I'}), "TIFF: Not a TIF file");
   EXPECT_EQ(ReadFailure({'I', 'I', 42, 0, 8}), "TIFF: Unexpected end of file");
   EXPECT_EQ(ReadFailure(gray, 1), "TIFF: Index invalid");
-  EXPECT_EQ(ReadFailure(Image(2, 2, {8}, 1, {}).Set(284, 3, {2}).Build()), "TIFF: PlanarConfiguration invalid");
+  EXPECT_EQ(ReadFailure(Image(2, 2, {8}, 1, {}).Set(284, 3, {3}).Build()), "TIFF: PlanarConfiguration invalid");
   EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}).Drop(277).Build()), "TIFF: Invalid SamplesPerPixel");
   EXPECT_EQ(ReadFailure(Image(1, 1, {8, 8}, 2, {}).Build()), "TIFF: Invalid SamplesPerPixel");
   EXPECT_EQ(ReadFailure(Image(1, 1, {8, 8, 8}, 2, {}).Set(277, 3, {4}).Build()),
             "TIFF: Invalid count of SamplesPerPixel");
   EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 2, {0}).Build()), "TIFF: Invalid SamplesPerPixel");
-  EXPECT_EQ(ReadFailure(Image(1, 1, {16}, 1, {0, 0}).Build()), "TIFF: Invalid SamplesPerPixel");
+  EXPECT_EQ(ReadFailure(Image(1, 1, {8, 8, 8}, 6, {0, 0, 0}).Build()), "TIFF: Invalid SamplesPerPixel");
   EXPECT_EQ(ReadFailure(Image(1, 1, {8, 8, 8}, 5, {0, 0, 0}).Build()), "TIFF: Invalid SamplesPerPixel");
   EXPECT_EQ(ReadFailure(Image(1, 1, {8}, 4, {0}).Build()), "TIFF: Invalid SamplesPerPixel");
   EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}).Drop(259).Build()), "TIFF: Unsupported compression 0");
   const char* const unsupported[] = {"CCITT 1D", "Group 3 Fax", "Group 4 Fax", "LZW", "JPEG", "7"};
+  // Compressions libtiff can decode go to libtiff instead.
   for (uint32_t c = 2; c <= 7; ++c)
-    EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}, c).Build()), std::string("TIFF: Unsupported compression ") +
-                                                                        unsupported[c - 2]);
+    if (!LibTIFFDecodes(c))
+      EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}, c).Build()), std::string("TIFF: Unsupported compression ") +
+                                                                          unsupported[c - 2]);
+  EXPECT_EQ(ReadFailure(Image(8, 1, {1}, 1, {0}, 34712).Build()), "TIFF: Unsupported compression 34712");
   TTIFFBuilder twoStrips = Image(2, 2, {8}, 1, {1, 2});
   twoStrips.Set(273, 4, {8, twoStrips.AddData({3, 4})});
   EXPECT_EQ(ReadFailure(twoStrips.Build()), "TIFF: Invalid RowsPerStrip");
@@ -420,7 +424,7 @@ TEST(TIFFFormat, Info) {
   lzw.Big = true;
   info = InfoOf(lzw.Build());
   EXPECT_EQ(info.SubFormat, "M, LZW, RGB Palette");
-  EXPECT_EQ(info.Details, "(Unsupported compression)");
+  EXPECT_EQ(info.Details, LibTIFFDecodes(5) ? "" : "(Unsupported compression)");
   EXPECT_EQ(info.ColorCount, "16");
   EXPECT_EQ(InfoOf(Image(1, 1, {1}, 0, {0}, 9).Build()).SubFormat, "I, , WhiteIsZero");
   EXPECT_EQ(InfoOf(Image(1, 1, {8, 8, 8, 8}, 5, {0}).Build()).SubFormat, "I, Uncompr., CMYK");
@@ -428,6 +432,65 @@ TEST(TIFFFormat, Info) {
   TMemoryStream s;
   EXPECT_EQ(Failure([&] { TTIFFileFormatReader().ReadInfo(Filled(s, Image(1, 1, {8}, 1, {0}).Build()), 1, info); }),
             "TIFF: Index invalid");
+}
+
+TEST(TIFFFormat, WhatThisReaderRefusesGoesToLibTIFF) {
+  // 16-bit grey keeps its high byte; strips are counted so libtiff has no warning.
+  const auto gray16 = [](bool big) {
+    TTIFFBuilder t = Image(2, 1, {16}, 0, big ? Bytes{0x12, 0x34, 0xFF, 0xFF} : Bytes{0x34, 0x12, 0xFF, 0xFF});
+    t.Big = big;
+    return t.Set(279, 4, {4});
+  };
+  TPixelGraphic g;
+  g.SetReadWarningAction(pgwaRaise);
+  for (const bool big : {false, true}) {
+    ReadTIFF(gray16(big).Build(), g);
+    EXPECT_EQ(Colors(g), (std::vector<TRGB>{0xEDEDED, Black}));
+    EXPECT_EQ(g.PaletteIdent(), pGray256);
+  }
+  const TFileFormatInfo info = InfoOf(gray16(false).Build());
+  EXPECT_EQ(info.SubFormat, "I, Uncompr., WhiteIsZero");
+  EXPECT_EQ(info.BitCount, 16);
+  EXPECT_EQ(info.ColorCount, "65536");
+
+  // libtiff's errors in its own words; the progress events name the reader.
+  std::string log;
+  g.OnProgressStart = [&](TObject* s) { log += dynamic_cast<TTIFFileFormatReader*>(s) ? "r[" : "?["; };
+  g.OnProgressEnd = [&](TObject*) { log += "]"; };
+  EXPECT_EQ(Failure([&] { ReadTIFF(Image(8, 2, {8}, 1, {0xFF, 0xFF, 0xFF}, 5).Set(279, 4, {3}).Build(), g); }),
+            "TIFF: Using code not yet in table");
+  EXPECT_EQ(log, "r[]");
+  g.OnProgressStart = nullptr;
+  g.OnProgressEnd = nullptr;
+
+  // Its warnings follow the warning action, in the own reader's box.
+  const Bytes uncounted = gray16(false).Drop(279).Build();
+  const std::string warning =
+      "TIFF: TIFFReadDirectory: TIFF directory is missing required \"StripByteCounts\" field, calculating from "
+      "imagelength";
+  EXPECT_EQ(Failure([&] { ReadTIFF(uncounted, g); }), warning);
+  std::string boxes;
+  TScriptedPlatform platform;
+  platform.Box = [&](const std::string& text, const std::string& caption, TPGBoxButtons buttons) {
+    boxes += caption + (buttons == pgbOKCancel ? " ?: " : ": ") + text + "\n";
+    return pgaCancel;
+  };
+  g.SetReadWarningAction(pgwaOKBox);
+  ReadTIFF(uncounted, g);
+  EXPECT_EQ(g.GetPixel(0, 0), 0xEDu);
+  g.SetReadWarningAction(pgwaOKCancelBox);
+  EXPECT_EQ(Failure([&] { ReadTIFF(uncounted, g); }), warning);
+  EXPECT_EQ(boxes, "TIFF-Warning: " + warning + "\nTIFF-Warning ?: " + warning + "\n");
+  g.SetReadWarningAction(pgwaIgnore);
+  ReadTIFF(uncounted, g);
+
+  // Sizes no file this small can fill are refused before the picture is touched.
+  g.SetSize(3, 3, 3);
+  EXPECT_EQ(Failure([&] { ReadTIFF(Image(60000, 60000, {8, 8, 8}, 2, {0, 0}, 5).Set(279, 4, {2}).Build(), g); }),
+            "TIFF: Unexpected end of file");
+  EXPECT_EQ(Failure([&] { ReadTIFF(Image(0x80000000, 1, {16}, 1, {0, 0}).Set(279, 4, {2}).Build(), g); }),
+            "TIFF: ImageWidth invalid");
+  EXPECT_EQ(g.GetWidth(), 3);
 }
 
 // The entries of the first IFD of a file this library wrote, by tag:
