@@ -184,19 +184,23 @@ private:
 struct TLayout {
   uint32_t Width = 0, Length = 0;
   uint16_t Bits = 1, Samples = 1, Photometric = PHOTOMETRIC_MINISWHITE, SampleFormat = SAMPLEFORMAT_UINT;
-  uint16_t Compression = COMPRESSION_NONE;
+  uint16_t Compression = COMPRESSION_NONE, Planar = PLANARCONFIG_CONTIG;
+  // The extra sample after a grey one: none, or associated or unassociated alpha.
+  uint16_t Alpha = 0;
   bool Tiled = false;
   uint32_t TileWidth = 0;
   // Rows decoded together: a strip's or a row of tiles.
   uint32_t BandRows = 1;
 
   bool Gray() const { return Photometric == PHOTOMETRIC_MINISWHITE || Photometric == PHOTOMETRIC_MINISBLACK; }
-  // Palette indices and grey levels, taken from the samples themselves;
-  // everything else goes through libtiff's RGBA conversion.
+  // Palette indices and grey levels (with an alpha sample or without), taken
+  // from the samples themselves; everything else goes through libtiff's RGBA
+  // conversion.
   bool Indexed() const {
     const bool small = Bits == 1 || Bits == 2 || Bits == 4 || Bits == 8;
-    return Samples == 1 && SampleFormat == SAMPLEFORMAT_UINT &&
-           ((Photometric == PHOTOMETRIC_PALETTE && small) || (Gray() && (small || Bits == 16)));
+    if (SampleFormat != SAMPLEFORMAT_UINT) return false;
+    if (Samples > 1) return Gray() && Planar == PLANARCONFIG_CONTIG && (Bits == 8 || Bits == 16);
+    return (Photometric == PHOTOMETRIC_PALETTE && small) || (Gray() && (small || Bits == 16));
   }
   uint8_t BitCountNum() const {
     if (!Indexed()) return Gray() ? 2 : 3;
@@ -213,12 +217,19 @@ TLayout ReadLayout(TIFF* tif) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &l.SampleFormat);
   TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &l.Compression);
   TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &l.Photometric);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &l.Planar);
+  uint16_t extraCount = 0;
+  uint16_t* extra = nullptr;
+  if (l.Gray() && l.Samples > 1 && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0 &&
+      extra && (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA))
+    l.Alpha = extra[0];
   l.Tiled = TIFFIsTiled(tif) != 0;
   if (l.Tiled) {
     TIFFGetField(tif, TIFFTAG_TILEWIDTH, &l.TileWidth);
     TIFFGetField(tif, TIFFTAG_TILELENGTH, &l.BandRows);
     // Tiles are copied into rows byte by byte.
-    if (l.TileWidth == 0 || uint64_t(l.TileWidth) * l.Bits % 8 != 0) RaiseTIFFReadError(LangStr1(7, "TileWidth"));
+    if (l.TileWidth == 0 || uint64_t(l.TileWidth) * l.Bits * l.Samples % 8 != 0)
+      RaiseTIFFReadError(LangStr1(7, "TileWidth"));
     if (l.BandRows == 0) RaiseTIFFReadError(LangStr1(7, "TileLength"));
   } else {
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &l.BandRows);
@@ -256,32 +267,48 @@ void SetPalette(TPixelGraphic& graphic, TIFF* tif, const TLayout& l) {
   for (int32_t i = 0; i < entries; ++i) graphic.SetPaletteEntries(i, RGB(red[i] >> 8, green[i] >> 8, blue[i] >> 8));
 }
 
+// libtiff's RGBA pixels carry their alpha multiplied in, as associated
+// alpha samples do.
+uint8_t PremultipliedOver(uint32_t value, uint32_t alpha, uint32_t background) {
+  return uint8_t(std::min<uint32_t>(255, value + (background * (255 - alpha) + 127) / 255));
+}
+
+// Sample i of a row of 8- or 16-bit samples, cut to its high byte.
+uint32_t Sample8(const uint8_t* row, size_t i, int bits) {
+  if (bits == 8) return row[i];
+  uint16_t v;
+  std::memcpy(&v, row + 2 * i, 2);
+  return v >> 8;
+}
+
 // One row of samples into the graphic's row: 2-bit samples widened to
-// nibbles, 16-bit ones cut to their high byte, WhiteIsZero counted down.
-void ConvertIndexedRow(const TLayout& l, const uint8_t* src, uint8_t* dest) {
+// nibbles, 16-bit ones cut to their high byte, WhiteIsZero counted down,
+// alpha laid over the grey of the background.
+void ConvertIndexedRow(const TLayout& l, const uint8_t* src, uint8_t* dest, uint32_t backGray) {
   const uint32_t width = l.Width;
   const bool invert = l.Photometric == PHOTOMETRIC_MINISWHITE;
-  switch (l.Bits) {
-    case 2:
-      for (uint32_t x = 0; x < width; ++x) {
-        uint8_t v = (src[x / 4] >> (6 - 2 * (x % 4))) & 3;
-        if (invert) v = uint8_t(3 - v);
-        dest[x / 2] = x % 2 ? uint8_t(dest[x / 2] | v) : uint8_t(v << 4);
-      }
-      break;
-    case 16:
-      for (uint32_t x = 0; x < width; ++x) {
-        uint16_t v;
-        std::memcpy(&v, src + 2 * size_t(x), 2);
-        dest[x] = uint8_t(invert ? 255 - (v >> 8) : v >> 8);
-      }
-      break;
-    default: {
-      const size_t bytes = (size_t(width) * l.Bits + 7) / 8;
-      if (invert)
-        for (size_t i = 0; i < bytes; ++i) dest[i] = uint8_t(~src[i]);
-      else
-        std::memcpy(dest, src, bytes);
+  if (l.Bits == 2) {
+    for (uint32_t x = 0; x < width; ++x) {
+      uint8_t v = (src[x / 4] >> (6 - 2 * (x % 4))) & 3;
+      if (invert) v = uint8_t(3 - v);
+      dest[x / 2] = x % 2 ? uint8_t(dest[x / 2] | v) : uint8_t(v << 4);
+    }
+  } else if (l.Samples == 1 && l.Bits != 16) {
+    const size_t bytes = (size_t(width) * l.Bits + 7) / 8;
+    if (invert)
+      for (size_t i = 0; i < bytes; ++i) dest[i] = uint8_t(~src[i]);
+    else
+      std::memcpy(dest, src, bytes);
+  } else {
+    for (uint32_t x = 0; x < width; ++x) {
+      const size_t at = size_t(x) * l.Samples;
+      uint32_t v = Sample8(src, at, l.Bits);
+      if (invert) v = 255 - v;
+      if (l.Alpha == EXTRASAMPLE_ASSOCALPHA)
+        v = PremultipliedOver(v, Sample8(src, at + 1, l.Bits), backGray);
+      else if (l.Alpha == EXTRASAMPLE_UNASSALPHA)
+        v = BlendOver(v, Sample8(src, at + 1, l.Bits), backGray);
+      dest[x] = uint8_t(v);
     }
   }
 }
@@ -299,33 +326,29 @@ void ReadBand(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, uint32_t y0
   if (tileRow * rows > tile.size()) RaiseTIFFReadError(LangStr1(7, "TileLength"));
   for (uint32_t x0 = 0; x0 < l.Width; x0 += l.TileWidth) {
     file.Check(TIFFReadTile(tif, tile.data(), x0, y0, 0, 0) >= 0, "TIFFReadTile");
-    const size_t at = size_t(x0) * l.Bits / 8;
+    const size_t at = size_t(x0) * l.Bits * l.Samples / 8;
     const size_t n = std::min(tileRow, scanline - at);
     for (uint32_t r = 0; r < rows; ++r) std::memcpy(band.data() + r * scanline + at, tile.data() + r * tileRow, n);
   }
 }
 
-void ReadIndexed(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, TPixelGraphic& graphic, TObject* sender) {
+void ReadIndexed(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, TPixelGraphic& graphic, uint32_t backGray,
+                 TObject* sender) {
   const size_t scanline = size_t(TIFFScanlineSize64(tif));
-  if (scanline < (size_t(l.Width) * l.Bits + 7) / 8) RaiseTIFFReadError(LangStr1(7, "BitsPerSample"));
+  if (scanline < (size_t(l.Width) * l.Bits * l.Samples + 7) / 8) RaiseTIFFReadError(LangStr1(7, "BitsPerSample"));
   const uint32_t bandRows = l.Tiled ? l.BandRows : 1;
   std::vector<uint8_t> band(scanline * bandRows);
   for (uint32_t y0 = 0; y0 < l.Length; y0 += bandRows) {
     ReadBand(file, tif, l, y0, band, scanline);
     for (uint32_t y = y0; y < std::min(y0 + bandRows, l.Length); ++y) {
-      ConvertIndexedRow(l, band.data() + (y - y0) * scanline, graphic.ScanLine(int32_t(y)));
+      ConvertIndexedRow(l, band.data() + (y - y0) * scanline, graphic.ScanLine(int32_t(y)), backGray);
       if (RaiseProgress(graphic, sender, int(y), int(l.Length))) return;
     }
   }
 }
 
-// libtiff's RGBA pixels carry their alpha multiplied in.
-uint8_t PremultipliedOver(uint32_t value, uint32_t alpha, uint32_t background) {
-  return uint8_t(std::min<uint32_t>(255, value + (background * (255 - alpha) + 127) / 255));
-}
-
 void ReadConverted(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, TPixelGraphic& graphic, TRGB background,
-                   TObject* sender) {
+                   uint32_t backGray, TObject* sender) {
   char message[1024] = "";
   TIFFRGBAImage image{};
   if (!TIFFRGBAImageBegin(&image, tif, 1, message)) {
@@ -338,8 +361,13 @@ void ReadConverted(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, TPixel
   } end{image};
   // Rows as stored, whatever the Orientation tag says, as the own reader takes them.
   image.req_orientation = image.orientation = ORIENTATION_TOPLEFT;
+  // 16-bit samples keep their high byte, as in 16-bit PNG files; libtiff
+  // would round instead.
+  if (image.Bitdepth16To8)
+    for (uint32_t n = 0; n < 65536; ++n) image.Bitdepth16To8[n] = uint8_t(n >> 8);
   const bool gray = graphic.BitCountNum() == 2;
-  const uint32_t backGray = (GetRValue(background) + GetGValue(background) + GetBValue(background)) / 3;
+  // libtiff multiplies unassociated alpha in, except for grey pixels.
+  const bool straight = gray && image.alpha == EXTRASAMPLE_UNASSALPHA;
   std::vector<uint32_t> raster(size_t(l.Width) * l.BandRows);
   for (uint32_t y0 = 0; y0 < l.Length; y0 += l.BandRows) {
     const uint32_t rows = std::min(l.BandRows, l.Length - y0);
@@ -352,7 +380,7 @@ void ReadConverted(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, TPixel
       for (uint32_t x = 0; x < l.Width; ++x) {
         const uint32_t p = src[x], a = TIFFGetA(p);
         if (gray) {
-          dest[x] = PremultipliedOver(TIFFGetR(p), a, backGray);
+          dest[x] = straight ? BlendOver(TIFFGetR(p), a, backGray) : PremultipliedOver(TIFFGetR(p), a, backGray);
         } else {
           dest[3 * size_t(x)] = PremultipliedOver(TIFFGetB(p), a, GetBValue(background));
           dest[3 * size_t(x) + 1] = PremultipliedOver(TIFFGetG(p), a, GetGValue(background));
@@ -383,14 +411,16 @@ void ReadTIFFThroughLibTIFF(TObject* Sender, TStream& Stream, int64_t Start, uin
   }
   CheckDataSize(tif, layout, file.Size());
   const TRGB background = Graphic.BackGroundColor();
+  // Grey pictures are laid over the background's grey, as PNG's are.
+  const uint32_t backGray = (GetRValue(background) + GetGValue(background) + GetBValue(background)) / 3;
   Graphic.SetSize(int32_t(layout.Width), int32_t(layout.Length), layout.BitCountNum());
   SetPalette(Graphic, tif, layout);
   RaiseProgressStart(Graphic, Sender);
   try {
     if (!Graphic.GetEmpty() && layout.Indexed())
-      ReadIndexed(file, tif, layout, Graphic, Sender);
+      ReadIndexed(file, tif, layout, Graphic, backGray, Sender);
     else if (!Graphic.GetEmpty())
-      ReadConverted(file, tif, layout, Graphic, background, Sender);
+      ReadConverted(file, tif, layout, Graphic, background, backGray, Sender);
   } catch (...) {
     RaiseProgressEnd(Graphic, Sender);
     throw;
