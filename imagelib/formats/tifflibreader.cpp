@@ -92,8 +92,12 @@ public:
 
   // Raises what went wrong in the libtiff call just made.
   void Check(bool succeeded, const char* call) const {
-    if (!FFailure.empty()) throw EPGTIFFileFormatReader(FFailure);
+    RaiseNoted();
     if (!succeeded) RaiseTIFFReadError(LangStr1(31, call));
+  }
+  // Raises a failure the handlers noted, if there is one.
+  void RaiseNoted() const {
+    if (!FFailure.empty()) throw EPGTIFFileFormatReader(FFailure);
   }
 
 private:
@@ -238,8 +242,8 @@ TLayout ReadLayout(TIFF* tif) {
   return l;
 }
 
-// Refuses an image whose pixels, or a tile of them, cannot come from a file
-// this small, before any memory is set aside for them.
+// Refuses an image whose pixels, a tile or a band of them cannot come from a
+// file this small, before any memory is set aside for them.
 void CheckDataSize(TIFF* tif, const TLayout& l, uint64_t fileBytes) {
   if (l.Width > uint32_t(std::numeric_limits<int32_t>::max())) RaiseTIFFReadError(LangStr1(7, "ImageWidth"));
   if (l.Length > uint32_t(std::numeric_limits<int32_t>::max())) RaiseTIFFReadError(LangStr1(7, "ImageLength"));
@@ -249,7 +253,9 @@ void CheckDataSize(TIFF* tif, const TLayout& l, uint64_t fileBytes) {
   const double limit = double(fileBytes) * ratio;
   const double rowBytes = std::ceil(double(l.Width) * l.Bits * l.Samples / 8);
   const double tileBytes = l.Tiled ? double(TIFFTileSize64(tif)) : 0;
-  if (rowBytes * l.Length > limit || tileBytes > limit) RaiseTIFFReadError(LangStr(32));
+  // libtiff's conversion takes 4 bytes a pixel for a band, whatever the samples take.
+  const double bandPixels = l.Indexed() ? 0 : double(l.Width) * l.BandRows;
+  if (rowBytes * l.Length > limit || tileBytes > limit || bandPixels > limit) RaiseTIFFReadError(LangStr(32));
 }
 
 void SetPalette(TPixelGraphic& graphic, TIFF* tif, const TLayout& l) {
@@ -313,15 +319,15 @@ void ConvertIndexedRow(const TLayout& l, const uint8_t* src, uint8_t* dest, uint
   }
 }
 
-// Reads the rows of band y0 into band, a scanline apart.
+// Reads the rows of band y0 into band, a scanline apart; tile is room for one tile.
 void ReadBand(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, uint32_t y0, std::vector<uint8_t>& band,
-              size_t scanline) {
+              size_t scanline, std::vector<uint8_t>& tile) {
   if (!l.Tiled) {
     file.Check(TIFFReadScanline(tif, band.data(), y0, 0) >= 0, "TIFFReadScanline");
     return;
   }
   const size_t tileRow = size_t(TIFFTileRowSize64(tif));
-  std::vector<uint8_t> tile(size_t(TIFFTileSize64(tif)));
+  tile.resize(size_t(TIFFTileSize64(tif)));
   const uint32_t rows = std::min(l.BandRows, l.Length - y0);
   if (tileRow * rows > tile.size()) RaiseTIFFReadError(LangStr1(7, "TileLength"));
   for (uint32_t x0 = 0; x0 < l.Width; x0 += l.TileWidth) {
@@ -337,9 +343,9 @@ void ReadIndexed(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, TPixelGr
   const size_t scanline = size_t(TIFFScanlineSize64(tif));
   if (scanline < (size_t(l.Width) * l.Bits * l.Samples + 7) / 8) RaiseTIFFReadError(LangStr1(7, "BitsPerSample"));
   const uint32_t bandRows = l.Tiled ? l.BandRows : 1;
-  std::vector<uint8_t> band(scanline * bandRows);
+  std::vector<uint8_t> band(scanline * bandRows), tile;
   for (uint32_t y0 = 0; y0 < l.Length; y0 += bandRows) {
-    ReadBand(file, tif, l, y0, band, scanline);
+    ReadBand(file, tif, l, y0, band, scanline, tile);
     for (uint32_t y = y0; y < std::min(y0 + bandRows, l.Length); ++y) {
       ConvertIndexedRow(l, band.data() + (y - y0) * scanline, graphic.ScanLine(int32_t(y)), backGray);
       if (RaiseProgress(graphic, sender, int(y), int(l.Length))) return;
@@ -352,7 +358,7 @@ void ReadConverted(const TLibTIFFFile& file, TIFF* tif, const TLayout& l, TPixel
   char message[1024] = "";
   TIFFRGBAImage image{};
   if (!TIFFRGBAImageBegin(&image, tif, 1, message)) {
-    file.Check(true, "TIFFRGBAImageBegin");
+    file.RaiseNoted();
     RaiseTIFFReadError(message);
   }
   struct TEnd {
@@ -406,10 +412,11 @@ void ReadTIFFThroughLibTIFF(TObject* Sender, TStream& Stream, int64_t Start, uin
   if (layout.Tiled && layout.Compression == COMPRESSION_NONE && !layout.Indexed()) tif = file.OpenInMemory(IFDOffset);
   char message[1024] = "";
   if (!layout.Indexed() && !TIFFRGBAImageOK(tif, message)) {
-    file.Check(true, "TIFFRGBAImageOK");
+    file.RaiseNoted();
     RaiseTIFFReadError(message);
   }
   CheckDataSize(tif, layout, file.Size());
+  file.RaiseNoted();
   const TRGB background = Graphic.BackGroundColor();
   // Grey pictures are laid over the background's grey, as PNG's are.
   const uint32_t backGray = (GetRValue(background) + GetGValue(background) + GetBValue(background)) / 3;

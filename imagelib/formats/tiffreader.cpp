@@ -130,7 +130,7 @@ struct TTIFFImage {
   TTIFFByteOrder Order;
   int32_t ImageCount = 1;
   uint32_t IFDOffset = 0;
-  // Read through libtiff; only the fields up to BitsPerSample are known.
+  // Read through libtiff; RowsPerStrip, StripOffsets and ColorMap stay empty.
   bool HandedOver = false;
   bool Tiled = false;
   bool Planar = false;
@@ -415,7 +415,7 @@ void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
     case 5: Info.SubFormat += "LZW"; break;
     case 6: Info.SubFormat += "JPEG"; break;
     case tcPackBits: Info.SubFormat += "PackBits"; break;
-    // Only libtiff reads these.
+    // Compressions of later TIFF versions.
     case 7: Info.SubFormat += "JPEG"; break;
     case 8:
     case 32946: Info.SubFormat += "Deflate"; break;
