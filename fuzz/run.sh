@@ -30,6 +30,14 @@ if [ ! -d "$SEEDS" ]; then
   make_seed "$SEEDS/a.pcx"; make_seed -colors 16 "$SEEDS/b.pcx"
   make_seed "$SEEDS/a.tga"; make_seed -compress RLE "$SEEDS/b.tga"
   make_seed "$SEEDS/a.tif"; make_seed -compress RLE "$SEEDS/b.tif"; make_seed -colors 16 "$SEEDS/c.tif"
+  # What goes through libtiff: other compressions, tiles, planes, 16 bits, alpha.
+  make_seed -compress LZW "$SEEDS/d.tif"; make_seed -compress Zip -depth 16 "$SEEDS/e.tif"
+  make_seed -compress JPEG "$SEEDS/f.tif"; make_seed -monochrome -compress Group4 "$SEEDS/g.tif"
+  make_seed -define tiff:tile-geometry=8x8 "$SEEDS/h.tif"; make_seed -interlace Plane "$SEEDS/i.tif"
+  make_seed -alpha set -channel A -evaluate set 60% +channel -compress LZW "$SEEDS/j.tif"
+  make_seed -colorspace gray -alpha set -channel A -evaluate set 60% +channel -depth 16 "$SEEDS/k.tif"
+  make_seed -alpha set -channel A -evaluate set 60% +channel "$SEEDS/d.bmp"
+  make_seed -depth 16 "$SEEDS/d.ppm"; make_seed -monochrome -compress none "$SEEDS/d.pbm"
   rm -f "$src"
 fi
 

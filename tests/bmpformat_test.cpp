@@ -218,7 +218,7 @@ TEST(BMPFormat, TopDownAndInfo) {
 TEST(BMPFormat, HeaderChecks) {
   TBMPFile f;
   f.Pixels = {1, 2, 3, 0};
-  for (uint32_t size : {108u, 124u, 64u, 0u}) {
+  for (uint32_t size : {100u, 41u, 0u}) {
     f.HeaderSize = size;
     EXPECT_EQ(ReadFailure(f.Build()), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
     TMemoryStream s;
@@ -253,6 +253,50 @@ TEST(BMPFormat, HeaderChecks) {
   Bytes cut = TBMPFile().Build();
   cut.resize(30);
   EXPECT_EQ(ReadFailure<EStreamError>(cut), "Unexpected end of file");
+}
+
+TEST(BMPFormat, NewerInfoHeaders) {
+  // The header's rest: masks (red, green, blue, alpha) and zeroed colour space fields.
+  const auto file = [](uint32_t size, uint16_t bitCount, uint32_t compression, std::vector<uint32_t> masks,
+                       const Bytes& pixels) {
+    TBMPFile f;
+    f.Width = int32_t(pixels.size() / (bitCount / 8));
+    f.HeaderSize = size;
+    f.BitCount = bitCount;
+    f.Compression = compression;
+    masks.resize((size - 40) / 4);
+    for (uint32_t m : masks) Put32(f.Extra, m);
+    f.Pixels = pixels;
+    return f.Build();
+  };
+  TPixelGraphic g;
+  const char* const names[] = {"Windows V2", "Windows V3", "OS/2 2.x", "Windows V4", "Windows V5"};
+  const uint32_t sizes[] = {52, 56, 64, 108, 124};
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(sizes[i]);
+    // Masks in the header count only with compression 3; otherwise, or for
+    // OS/2, the defaults hold.
+    EXPECT_EQ(InfoOf(file(sizes[i], 24, 0, {}, {1, 2, 3, 0})).SubFormat, names[i] + std::string(", RGB"));
+    ReadBMP(file(sizes[i], 32, 0, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, {1, 2, 3, 0}), g);
+    EXPECT_EQ(g.GetPixelColor(0, 0), RGB(3, 2, 1));
+  }
+  ReadBMP(file(52, 16, 3, {0xF800, 0x07E0, 0x001F}, {0xE0, 0x07, 0, 0}), g);
+  EXPECT_EQ(g.GetPixelColor(0, 0), RGB(0, 255, 0));
+  EXPECT_EQ(InfoOf(file(52, 16, 3, {0xF800, 0x07E0, 0x001F}, {0, 0})).SubFormat, "Windows V2, BitFields");
+  // OS/2 2.x keeps its masks after the header, as the 40-byte header does.
+  Bytes os2 = file(64, 16, 3, {}, {0x1F, 0, 0, 0}), masks;
+  for (uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) Put32(masks, m);
+  os2.insert(os2.end() - 4, masks.begin(), masks.end());
+  ReadBMP(os2, g);
+  EXPECT_EQ(g.GetPixelColor(0, 0), RGB(0, 0, 255));
+
+  // Alpha is laid over the background colour: opaque, transparent, half, and
+  // a 1-bit alpha channel.
+  g.SetBackGroundColor(RGB(0, 100, 200));
+  ReadBMP(file(56, 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {10, 20, 30, 255, 10, 20, 30, 0, 0, 0, 255, 128}), g);
+  EXPECT_EQ(Colors(g), (std::vector<TRGB>{RGB(30, 20, 10), RGB(0, 100, 200), RGB(128, 50, 100)}));
+  ReadBMP(file(124, 16, 3, {0x7C00, 0x03E0, 0x001F, 0x8000}, {0xFF, 0xFF, 0xFF, 0x7F}), g);
+  EXPECT_EQ(Colors(g), (std::vector<TRGB>{0xFFFFFF, RGB(0, 100, 200)}));
 }
 
 Bytes CoreFile(uint16_t width, uint16_t height, uint16_t bitCount, const Bytes& palette, const Bytes& pixels,
@@ -638,6 +682,52 @@ TEST(BMPFormat, ReadsWhatImageMagickWrites) {
     ASSERT_EQ(g.GetWidth(), width);
     ASSERT_EQ(g.GetHeight(), height);
     EXPECT_EQ(Colors(g), expected);
+  }
+}
+
+// ImageMagick writes 124-byte headers; their first 108 bytes are the V4 header.
+Bytes AsV4(const Bytes& v5) {
+  Bytes b(v5.begin(), v5.begin() + 14 + 108);
+  b[14] = 108;
+  b.insert(b.end(), v5.begin() + 14 + 124, v5.end());
+  return b;
+}
+
+TEST(BMPFormat, ReadsImageMagicksV4AndV5Headers) {
+  const std::string convert = "/usr/bin/convert ";
+  if (Shell(convert + "-version").find("ImageMagick") == std::string::npos)
+    GTEST_SKIP() << "ImageMagick's convert is not installed";
+  const TTempDirectory dir;
+  ASSERT_FALSE(dir.Path.empty());
+  const std::string source = dir / "source.png";
+  ASSERT_EQ(Shell(convert + "-size 13x7 -seed 4 plasma:fractal " + source), "");
+  const TRGB background = RGB(0, 100, 200);
+  struct {
+    const char* name;
+    const char* options;
+    const char* subFormat;
+  } const variants[] = {
+      {"t24", "-type truecolor", "Windows V5, RGB"},
+      {"p8", "-colors 200 -type palette", "Windows V5, RLE8"},
+      {"p4", "-colors 12 -type palette", "Windows V5, RGB"},
+      {"a32", "-alpha set -channel A -fx '(i+j)/(w+h)' +channel", "Windows V5, BitFields, alpha"},
+  };
+  for (const auto& v : variants) {
+    SCOPED_TRACE(v.name);
+    const std::string bmp = dir / (v.name + std::string(".bmp")), ppm = dir / (v.name + std::string(".ppm"));
+    ASSERT_EQ(Shell(convert + source + " " + v.options + " " + bmp), "");
+    ASSERT_EQ(Shell(convert + bmp + " -background 'rgb(0,100,200)' -flatten -depth 8 ppm:" + ppm), "");
+    const Bytes v5 = FileBytes(bmp);
+    ASSERT_EQ(GetLE32(v5.data() + 14), 124u);
+    EXPECT_EQ(InfoOf(v5).SubFormat, v.subFormat);
+    const std::vector<uint8_t> expected = ReadPNM(ppm).RGB();
+    for (const Bytes& file : {v5, AsV4(v5)}) {
+      TPixelGraphic g;
+      g.SetBackGroundColor(background);
+      ReadBMP(file, g);
+      // ImageMagick blends in 16 bits, so may round the other way.
+      EXPECT_LE(MaxDifference(GraphicRGB(g), expected), v.name[0] == 'a' ? 1 : 0);
+    }
   }
 }
 

@@ -648,4 +648,40 @@ TEST(CliProgram, SignalsLeaveNoTemporaryFileBehind) {
   EXPECT_EQ(Listing(dir.Path), "in.bmp");
 }
 
+TEST(CliProgram, OpensShrinksAndDescribesWhatOtherProgramsWrite) {
+  if (std::system("command -v pbmmake pnmtoplainpnm tiffcp >/dev/null && test -x /usr/bin/convert") != 0)
+    GTEST_SKIP() << "netpbm, libtiff's tools or ImageMagick is not installed";
+  TTempDirectory dir;
+  const std::string source = dir / "source.ppm";
+  const struct {
+    const char* name;
+    std::string write;  // "$S" is the source
+    const char* subFormat;
+  } files[] = {
+      {"v5.bmp", "/usr/bin/convert $S -alpha set -channel A -evaluate set 50% +channel $F", "Windows V5, BitFields, alpha"},
+      {"lzw.tif", "/usr/bin/convert $S -compress None tif:$F.0 && tiffcp -c lzw:2 $F.0 $F", "I, LZW, RGB"},
+      {"deep.tif", "/usr/bin/convert $S -depth 16 -compress None $F", "I, Uncompr., RGB"},
+      {"wide.ppm", "/usr/bin/convert $S -depth 16 $F", "Binary, 16 bits per sample"},
+      {"plain.pbm", "pbmmake -gray 20 10 | pnmtoplainpnm > $F", "ASCII"},
+  };
+  ASSERT_EQ(std::system(("/usr/bin/convert -size 20x10 -seed 3 plasma:fractal -depth 8 " + source).c_str()), 0);
+  std::vector<std::string> args = {"--output-dir", dir / "small", "--format", "png"}, info = {"--info"};
+  for (const auto& f : files) {
+    const std::string command = "S=" + source + " F=" + (dir / f.name) + "; " + f.write;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    args.push_back(dir / f.name);
+    info.push_back(dir / f.name);
+  }
+  std::filesystem::create_directory(dir / "small");
+  const TCliRun shrunk = RunCli(args);
+  EXPECT_EQ(shrunk.Status, 0) << shrunk.Err;
+  EXPECT_EQ(Listing(dir / "small"), "deep.png lzw.png plain.png v5.png wide.png");
+  const TCliRun described = RunCli(info);
+  EXPECT_EQ(described.Status, 0) << described.Err;
+  for (const auto& f : files)
+    EXPECT_NE(described.Out.find(std::string("SubFormat: ") + f.subFormat + "\nDetails: \nWidth: 20\nHeight: 10\n"),
+              std::string::npos)
+        << f.name;
+}
+
 }  // namespace

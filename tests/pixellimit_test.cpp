@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ TEST(PixelLimit, EveryReaderRefusesMorePixelsThanTheLimitBeforeSizing) {
     picture.SaveToFile(dir / (std::string("p.") + extension));
     files.emplace_back(FileBytes(dir / (std::string("p.") + extension)), extension);
   }
+  // A compressed TIFF is read through libtiff.
+  ASSERT_EQ(std::system(("tiffcp -c lzw '" + (dir / "p.tif") + "' '" + (dir / "lzw.tif") + "'").c_str()), 0);
+  files.emplace_back(FileBytes(dir / "lzw.tif"), "tif");
   for (const auto& [file, extension] : files) {
     TPixelLimitScope limit(1199);
     EXPECT_EQ(LoadFailure(file, extension), "Picture of 40 × 30 pixels exceeds the limit of 1199 pixels") << extension;

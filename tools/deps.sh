@@ -3,7 +3,7 @@
 QUILLET_PACKAGES=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
   # The windows: Qt 6 Widgets, Print Support and Test (all in qt6-base-dev).
   qt6-base-dev libgl-dev
   # Peers that the tests compare our readers and writers against; never linked.

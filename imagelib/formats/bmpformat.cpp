@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "alphablend.h"
 #include "byteorder.h"
 #include "formatoptions.h"
 #include "langstr.h"
@@ -28,6 +29,12 @@ int32_t ClampToInt32(int64_t v) {
 
 int64_t RowBytes(int bitCount, int32_t width) { return (int64_t(bitCount) * width + 31) / 32 * 4; }
 
+// Info headers beyond the 40-byte one: Windows V2 to V5, which carry the
+// bit-field masks themselves, and OS/2 2.x, whose first 40 bytes are laid out
+// as the Windows header's.
+constexpr uint32_t BitmapV2HeaderSize = 52, BitmapV3HeaderSize = 56, OS2V2HeaderSize = 64, BitmapV4HeaderSize = 108,
+                   BitmapV5HeaderSize = 124;
+
 // The fields of a core or info header that the reading uses.
 struct TDIBHeader {
   int32_t Width = 0;
@@ -36,6 +43,11 @@ struct TDIBHeader {
   uint32_t Compression = BI_RGB;
   uint32_t ImageSize = 0;
   uint32_t ColorsUsed = 0;
+  bool MasksInHeader = false;
+  uint32_t Masks[4] = {};  // red, green, blue, alpha
+
+  // Alpha counts only where the masks are used at all.
+  uint32_t AlphaMask() const { return Compression == BI_BITFIELDS ? Masks[3] : 0; }
 };
 
 TDIBHeader ReadCoreHeader(TStream& stream) {
@@ -51,9 +63,9 @@ TDIBHeader ReadCoreHeader(TStream& stream) {
   return h;
 }
 
-TDIBHeader ReadInfoHeader(TStream& stream) {
-  uint8_t b[BitmapInfoHeaderSize];
-  stream.ReadBuffer(b, sizeof b);
+TDIBHeader ReadInfoHeader(TStream& stream, uint32_t headerSize = BitmapInfoHeaderSize) {
+  uint8_t b[BitmapV5HeaderSize];
+  stream.ReadBuffer(b, headerSize);
   TDIBHeader h;
   h.Width = int32_t(GetLE32(b + 4));
   h.Height = int32_t(GetLE32(b + 8));
@@ -73,19 +85,35 @@ TDIBHeader ReadInfoHeader(TStream& stream) {
   if (h.Height == std::numeric_limits<int32_t>::min()) RaiseInvalid("BitmapInfoHeader.biHeight");
   h.ImageSize = GetLE32(b + 20);
   h.ColorsUsed = GetLE32(b + 32);
+  // Colour space, gamma and profile fields are of no use here.
+  if (headerSize >= BitmapV2HeaderSize && headerSize != OS2V2HeaderSize) {
+    h.MasksInHeader = true;
+    for (int i = 0; i < (headerSize >= BitmapV3HeaderSize ? 4 : 3); ++i) h.Masks[i] = GetLE32(b + 40 + 4 * i);
+  }
   return h;
 }
 
-// Skips the file header and tells whether a core header follows.
-bool SkipFileHeader(TStream& stream) {
+bool KnownHeaderSize(uint32_t size) {
+  switch (size) {
+    case BitmapCoreHeaderSize:
+    case BitmapInfoHeaderSize:
+    case BitmapV2HeaderSize:
+    case BitmapV3HeaderSize:
+    case OS2V2HeaderSize:
+    case BitmapV4HeaderSize:
+    case BitmapV5HeaderSize: return true;
+    default: return false;
+  }
+}
+
+// Skips the file header and returns the size of the header that follows.
+uint32_t SkipFileHeader(TStream& stream) {
   uint8_t b[BitmapFileHeaderSize + 4];
   stream.ReadBuffer(b, sizeof b);
   stream.Seek(-4, soCurrent);
-  switch (GetLE32(b + BitmapFileHeaderSize)) {
-    case BitmapCoreHeaderSize: return true;
-    case BitmapInfoHeaderSize: return false;
-    default: RaiseBMPError(LangStr1(27, "BitmapInfoHeader/BitmapCoreHeader"));
-  }
+  const uint32_t size = GetLE32(b + BitmapFileHeaderSize);
+  if (!KnownHeaderSize(size)) RaiseBMPError(LangStr1(27, "BitmapInfoHeader/BitmapCoreHeader"));
+  return size;
 }
 
 // Refuses a header that declares more bytes than the stream has left, before
@@ -154,9 +182,30 @@ private:
   uint32_t FOffset = 0;
 };
 
-void ReadBitFieldPixels(TPixelGraphic& graphic, TStream& stream, const TDIBHeader& h, const uint32_t masks[3]) {
+// The alpha channel of a bit-field pixel, scaled exactly to 0..255.
+class TBitFieldAlpha {
+public:
+  explicit TBitFieldAlpha(uint32_t mask) : FMask(mask) {
+    if (mask == 0) return;
+    while (((mask >> FShift) & 1) == 0) ++FShift;
+    FMax = mask >> FShift;
+  }
+
+  bool Present() const { return FMask != 0; }
+  uint32_t Value(uint32_t pixel) const { return uint32_t(uint64_t((pixel & FMask) >> FShift) * 255 / FMax); }
+
+private:
+  uint32_t FMask;
+  int FShift = 0;
+  uint32_t FMax = 1;
+};
+
+// Pixels with an alpha mask are laid over background.
+void ReadBitFieldPixels(TPixelGraphic& graphic, TStream& stream, const TDIBHeader& h, const uint32_t masks[4],
+                        TRGB background) {
   const bool fullRange = BitFieldsFullRange && h.BitCount == 16;
   const TBitFieldChannel red(masks[0], fullRange), green(masks[1], fullRange), blue(masks[2], fullRange);
+  const TBitFieldAlpha alpha(masks[3]);
   const int32_t width = graphic.GetWidth(), height = graphic.GetHeight();
   const int bytesPerPixel = h.BitCount / 8;
   std::vector<uint8_t> row(size_t(RowBytes(h.BitCount, width)));
@@ -169,6 +218,12 @@ void ReadBitFieldPixels(TPixelGraphic& graphic, TStream& stream, const TDIBHeade
       dest[0] = blue.Value(v);
       dest[1] = green.Value(v);
       dest[2] = red.Value(v);
+      if (alpha.Present()) {
+        const uint32_t a = alpha.Value(v);
+        dest[0] = BlendOver(dest[0], a, GetBValue(background));
+        dest[1] = BlendOver(dest[1], a, GetGValue(background));
+        dest[2] = BlendOver(dest[2], a, GetRValue(background));
+      }
     }
     if (graphic.Progress(r, height)) return;
   }
@@ -237,21 +292,24 @@ void ReadCoreDIB(TPixelGraphic& graphic, TStream& stream) {
   ReadBlockWithProgress(graphic, stream, graphic.Bits(), graphic.GetEmpty() ? 0 : graphic.ImageSize());
 }
 
-void ReadInfoDIB(TPixelGraphic& graphic, TStream& stream) {
-  const TDIBHeader h = ReadInfoHeader(stream);
+void ReadInfoDIB(TPixelGraphic& graphic, TStream& stream, uint32_t headerSize) {
+  const TDIBHeader h = ReadInfoHeader(stream, headerSize);
   const int32_t height = h.Height < 0 ? -h.Height : h.Height;
   const bool uncompressed = h.Compression == BI_RGB || h.Compression == BI_BITFIELDS;
   const int64_t pixelBytes = uncompressed ? RowBytes(h.BitCount, h.Width) * height : 0;
   if (h.BitCount > 8) {
-    const int64_t maskBytes = h.Compression == BI_BITFIELDS ? 12 : 0;
-    CheckDeclaredBytes(stream, maskBytes + 4 * int64_t(h.ColorsUsed) + pixelBytes);
+    const bool masksFollow = h.Compression == BI_BITFIELDS && !h.MasksInHeader;
+    CheckDeclaredBytes(stream, (masksFollow ? 12 : 0) + 4 * int64_t(h.ColorsUsed) + pixelBytes);
     CheckPixelLimit(h.Width, height);
+    const TRGB background = graphic.BackGroundColor();
     graphic.SetSize(h.Width, height, 3);
-    uint32_t masks[3];
-    if (h.Compression == BI_BITFIELDS) {
+    uint32_t masks[4] = {0, 0, 0, h.AlphaMask()};
+    if (masksFollow) {
       uint8_t b[12];
       stream.ReadBuffer(b, sizeof b);
       for (int i = 0; i < 3; ++i) masks[i] = GetLE32(b + 4 * i);
+    } else if (h.Compression == BI_BITFIELDS) {
+      std::copy(h.Masks, h.Masks + 3, masks);
     } else if (h.BitCount == 16) {
       masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
     } else {
@@ -262,7 +320,7 @@ void ReadInfoDIB(TPixelGraphic& graphic, TStream& stream) {
     if (h.BitCount == 24)
       ReadBlockWithProgress(graphic, stream, graphic.Bits(), graphic.GetEmpty() ? 0 : graphic.ImageSize());
     else if (!graphic.GetEmpty())
-      ReadBitFieldPixels(graphic, stream, h, masks);
+      ReadBitFieldPixels(graphic, stream, h, masks, background);
   } else {
     const uint8_t code = BitCountToNum(h.BitCount);
     const int64_t entries = h.ColorsUsed != 0 ? h.ColorsUsed : PaletteCapacity(code);
@@ -281,6 +339,32 @@ void ReadInfoDIB(TPixelGraphic& graphic, TStream& stream) {
     }
   }
   if (h.Height < 0) FlipRows(graphic);
+}
+
+// Reads a bitmap whose header has the given size, one of the known ones.
+void ReadDIBOfHeaderSize(TPixelGraphic& graphic, TStream& stream, uint32_t headerSize) {
+  graphic.ProgressStart();
+  try {
+    if (headerSize == BitmapCoreHeaderSize)
+      ReadCoreDIB(graphic, stream);
+    else
+      ReadInfoDIB(graphic, stream, headerSize);
+  } catch (...) {
+    graphic.ProgressEnd();
+    throw;
+  }
+  graphic.ProgressEnd();
+}
+
+std::string HeaderName(uint32_t headerSize) {
+  switch (headerSize) {
+    case BitmapV2HeaderSize: return "Windows V2";
+    case BitmapV3HeaderSize: return "Windows V3";
+    case OS2V2HeaderSize: return "OS/2 2.x";
+    case BitmapV4HeaderSize: return "Windows V4";
+    case BitmapV5HeaderSize: return "Windows V5";
+    default: return "Windows";
+  }
 }
 
 std::string ColorCountText(int bitCount) {
@@ -310,14 +394,15 @@ bool TBMPFileFormatReader::CheckSignature(const TFileHeader& Header) const {
 
 void TBMPFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {
   if (Index != 0) RaiseInvalid("Index");
-  ReadDIB(Graphic, Stream, SkipFileHeader(Stream));
+  ReadDIBOfHeaderSize(Graphic, Stream, SkipFileHeader(Stream));
 }
 
 void TBMPFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {
   if (Index != 0) RaiseBMPError(LangStr1(20, "Index"));
   TFileFormatReader::ReadInfo(Stream, Index, Info);
-  const bool core = SkipFileHeader(Stream);
-  const TDIBHeader h = core ? ReadCoreHeader(Stream) : ReadInfoHeader(Stream);
+  const uint32_t headerSize = SkipFileHeader(Stream);
+  const bool core = headerSize == BitmapCoreHeaderSize;
+  const TDIBHeader h = core ? ReadCoreHeader(Stream) : ReadInfoHeader(Stream, headerSize);
   Info.Width = h.Width;
   Info.Height = h.Height;
   Info.BitCount = h.BitCount;
@@ -326,9 +411,11 @@ void TBMPFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
     Info.SubFormat = "OS/2";
     return;
   }
-  Info.SubFormat = "Windows";
+  Info.SubFormat = HeaderName(headerSize);
   static constexpr const char* compression[3] = {", RGB", ", RLE8", ", RLE4"};
   if (h.Compression < 3) Info.SubFormat += compression[h.Compression];
+  if (h.Compression == BI_BITFIELDS && headerSize > BitmapInfoHeaderSize) Info.SubFormat += ", BitFields";
+  if (h.AlphaMask() != 0) Info.SubFormat += ", alpha";
   if (h.Height < 0) Info.SubFormat += ", Top-Down";
 }
 
@@ -353,17 +440,7 @@ void RegisterBMPFileFormats(TFileFormatReaders& Readers, TFileFormatWriters& Wri
 }
 
 void ReadDIB(TPixelGraphic& Graphic, TStream& Stream, bool CoreHeader) {
-  Graphic.ProgressStart();
-  try {
-    if (CoreHeader)
-      ReadCoreDIB(Graphic, Stream);
-    else
-      ReadInfoDIB(Graphic, Stream);
-  } catch (...) {
-    Graphic.ProgressEnd();
-    throw;
-  }
-  Graphic.ProgressEnd();
+  ReadDIBOfHeaderSize(Graphic, Stream, CoreHeader ? BitmapCoreHeaderSize : BitmapInfoHeaderSize);
 }
 
 void WriteDIB(const TPixelGraphic& Graphic, TStream& Stream) {

@@ -21,6 +21,8 @@ namespace {
 // Large blocks keep the calls of a file stream few.
 constexpr size_t BlockSize = 65536;
 constexpr uint32_t LargestNumber = std::numeric_limits<uint32_t>::max();
+// The largest maximum value of a binary file.
+constexpr uint32_t MaxWideValue = 65535;
 
 [[noreturn]] void RaiseReadError(const std::string& text) {
   throw EPGPxMFileFormatReader("PBM, PGM, PPM: " + text);
@@ -69,6 +71,18 @@ public:
       return v;
     }
     return NumberAcrossBlocks();
+  }
+
+  // The next sample of a plain bitmap: a single digit, with white space,
+  // comments and other characters before it skipped.
+  int Digit() {
+    int c;
+    do {
+      c = Next();
+      if (c < 0) RaiseEndOfFile();
+      if (c == '#') SkipComment();
+    } while (!IsDigit(c));
+    return c - '0';
   }
 
   int64_t Remaining() { return int64_t(FEnd - FPosition) + std::max<int64_t>(FStream.Size() - FStream.Position(), 0); }
@@ -133,6 +147,8 @@ public:
   }
 
   bool Identity() const { return FMax == 255; }
+  // Binary samples above 255 take two bytes, most significant first.
+  bool Wide() const { return FMax > 255; }
 
   uint8_t operator()(uint32_t v) const {
     v = std::min(v, FMax);
@@ -144,22 +160,33 @@ private:
   std::vector<uint8_t> FTable;
 };
 
-// Whether the bytes left can hold the pixels: one per binary sample, or a
-// digit and a separator per ASCII sample.
-bool PixelsFit(int magic, uint64_t width, uint64_t height, int64_t remaining) {
+// Whether the bytes left can hold the pixels: one or two per binary sample,
+// a digit per plain bitmap sample, or a digit and a separator per other
+// ASCII sample.
+bool PixelsFit(int magic, uint64_t width, uint64_t height, int64_t remaining, bool wide) {
   const uint64_t available = uint64_t(remaining);
   const uint64_t samples = width * height * (KindOf(magic) == pkPixmap ? 3 : 1);
   if (magic == 4) return (width + 7) / 8 * height <= available;
-  return samples <= available && (!IsAscii(magic) || 2 * samples - 1 <= available);
+  if (!IsAscii(magic) && wide) return samples <= available / 2;
+  return samples <= available && (magic == 1 || !IsAscii(magic) || 2 * samples - 1 <= available);
 }
 
-void ReadRow(TPxMInput& in, int magic, const TSampleScale& scale, uint8_t* row, int32_t width) {
+// Binary samples of two bytes, scaled, into 8-bit samples.
+void ReadWideSamples(TPxMInput& in, const TSampleScale& scale, uint8_t* dest, size_t count,
+                     std::vector<uint8_t>& wide) {
+  wide.resize(2 * count);
+  in.Read(wide.data(), wide.size());
+  for (size_t i = 0; i < count; ++i) dest[i] = scale(uint32_t(wide[2 * i] << 8 | wide[2 * i + 1]));
+}
+
+void ReadRow(TPxMInput& in, int magic, const TSampleScale& scale, uint8_t* row, int32_t width,
+             std::vector<uint8_t>& wide) {
   switch (magic) {
     case 1: {
       // Sample 1 is black, which is palette index 0.
       uint8_t bits = 0;
       for (int32_t x = 0; x < width; ++x) {
-        bits = uint8_t(bits << 1 | (in.Number() == 0));
+        bits = uint8_t(bits << 1 | (in.Digit() == 0));
         if ((x & 7) == 7) row[x >> 3] = bits;
       }
       if (width & 7) row[width >> 3] = uint8_t(bits << (8 - (width & 7)));
@@ -182,11 +209,20 @@ void ReadRow(TPxMInput& in, int magic, const TSampleScale& scale, uint8_t* row, 
       break;
     }
     case 5:
+      if (scale.Wide()) {
+        ReadWideSamples(in, scale, row, size_t(width), wide);
+        break;
+      }
       in.Read(row, size_t(width));
       if (!scale.Identity())
         for (int32_t x = 0; x < width; ++x) row[x] = scale(row[x]);
       break;
     default:
+      if (scale.Wide()) {
+        ReadWideSamples(in, scale, row, 3 * size_t(width), wide);
+        for (int32_t x = 0; x < width; ++x, row += 3) std::swap(row[0], row[2]);
+        break;
+      }
       in.Read(row, 3 * size_t(width));
       for (int32_t x = 0; x < width; ++x, row += 3) {
         const uint8_t red = row[0];
@@ -314,18 +350,19 @@ void TPxMFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   const uint32_t maxValue = kind == pkBitmap ? 1 : in.Number();
   constexpr uint32_t largestSide = std::numeric_limits<int32_t>::max();
   if (width < 1 || height < 1 || width > largestSide || height > largestSide || maxValue == 0 ||
-      (!IsAscii(magic) && maxValue > 255))
+      (!IsAscii(magic) && maxValue > MaxWideValue))
     RaiseReadError(LangStr(30));
+  const TSampleScale scale(maxValue);
   // A header must not set aside more memory than its file can fill.
-  if (!PixelsFit(magic, width, height, in.Remaining())) RaiseEndOfFile();
+  if (!PixelsFit(magic, width, height, in.Remaining(), scale.Wide())) RaiseEndOfFile();
   CheckPixelLimit(width, height);
   Graphic.SetSize(int32_t(width), int32_t(height), codes[kind]);
 
-  const TSampleScale scale(maxValue);
+  std::vector<uint8_t> wide;
   RaiseProgressStart(Graphic, this);
   try {
     for (int32_t y = 0; y < int32_t(height); ++y) {
-      ReadRow(in, magic, scale, Graphic.ScanLine(y), int32_t(width));
+      ReadRow(in, magic, scale, Graphic.ScanLine(y), int32_t(width), wide);
       if (RaiseProgress(Graphic, this, y, int32_t(height))) break;
     }
   } catch (...) {
@@ -347,6 +384,18 @@ void TPxMFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   Info.Width = int32_t(std::min(in.Number(), largest));
   Info.Height = int32_t(std::min(in.Number(), largest));
   Info.ColorCount = Info.BitCount == 24 ? "16.7M" : std::to_string(1 << Info.BitCount);
+  if (IsAscii(magic) || KindOf(magic) == pkBitmap) return;
+  // Only a binary file's maximum value changes its layout; a file that ends
+  // before it is still described as before.
+  uint32_t maxValue = 0;
+  try {
+    maxValue = in.Number();
+  } catch (const EPGPxMFileFormatReader&) {
+  }
+  if (maxValue <= 255 || maxValue > MaxWideValue) return;
+  Info.SubFormat = "Binary, 16 bits per sample";
+  Info.BitCount *= 2;
+  if (Info.BitCount == 16) Info.ColorCount = std::to_string(maxValue + 1);
 }
 
 TPXMFileFormatWriter::TPXMFileFormatWriter(const char* ClassName, const char* Extension, const char* Description,

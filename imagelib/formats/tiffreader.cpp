@@ -12,6 +12,7 @@
 #include "platform.h"
 #include "stream.h"
 #include "tiffformat.h"
+#include "tifflibreader.h"
 #include "tiffpackbits.h"
 
 namespace {
@@ -129,6 +130,12 @@ private:
 struct TTIFFImage {
   TTIFFByteOrder Order;
   int32_t ImageCount = 1;
+  uint32_t IFDOffset = 0;
+  // Read through libtiff; RowsPerStrip, StripOffsets and ColorMap stay empty.
+  bool HandedOver = false;
+  bool Tiled = false;
+  bool Planar = false;
+  bool Alpha = false;
   uint32_t Width = 0;
   uint32_t Length = 0;
   uint32_t Compression = 0;
@@ -176,6 +183,26 @@ bool AcceptedLayout(uint32_t photometric, const std::vector<uint32_t>& bits) {
   }
 }
 
+// Whether this reader refuses the image for its compression, tiles, planes,
+// sample sizes or extra samples, and libtiff can read it instead. Everything
+// else, and what libtiff has no codec for, meets this reader's checks.
+bool HandedOver(const TIFD& ifd) {
+  try {
+    const uint32_t compression = ifd.Value(ttCompression);
+    if (compression == 0 || !LibTIFFDecodes(compression)) return false;
+    if (compression != tcNone && compression != tcPackBits) return true;
+    if (ifd.Count(ttTileWidth) > 0 || ifd.Count(ttTileOffsets) > 0 || ifd.Value(ttPlanarConfiguration) == 2)
+      return true;
+    const uint32_t samples = ifd.Value(ttSamplesPerPixel), photometric = ifd.Value(ttPhotometricInterpretation);
+    if (samples == 0 || ifd.Count(ttBitsPerSample) != samples) return false;
+    const uint32_t least = photometric == tpRGB ? 3 : photometric == tpCMYK ? 4 : 1;
+    if (photometric > tpCMYK || photometric == 4 || samples < least) return false;
+    return !AcceptedLayout(photometric, ifd.Values(ttBitsPerSample));
+  } catch (const EPGTIFFileFormatReader&) {
+    return false;
+  }
+}
+
 TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
   TTIFFImage image;
   uint8_t header[TIFFHeaderSize] = {};
@@ -191,6 +218,21 @@ TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
   if (index < 0 || index >= image.ImageCount) RaiseTIFFReadError(LangStr1(7, "Index"));
 
   const TIFD ifd(data, image.Order, offset);
+  image.IFDOffset = offset;
+  if (HandedOver(ifd)) {
+    image.HandedOver = true;
+    image.Tiled = ifd.Count(ttTileWidth) > 0 || ifd.Count(ttTileOffsets) > 0;
+    image.Planar = ifd.Value(ttPlanarConfiguration) == 2;
+    const std::vector<uint32_t> extra = ifd.Values(ttExtraSamples);
+    image.Alpha = std::any_of(extra.begin(), extra.end(), [](uint32_t e) { return e == 1 || e == 2; });
+    image.Width = ifd.Value(ttImageWidth);
+    image.Length = ifd.Value(ttImageLength);
+    image.Compression = ifd.Value(ttCompression);
+    image.Photometric = ifd.Value(ttPhotometricInterpretation);
+    image.SamplesPerPixel = ifd.Value(ttSamplesPerPixel);
+    image.BitsPerSample = ifd.Values(ttBitsPerSample);
+    return image;
+  }
   if (ifd.Value(ttPlanarConfiguration) > 1) RaiseTIFFReadError(LangStr1(7, "PlanarConfiguration"));
   image.SamplesPerPixel = ifd.Value(ttSamplesPerPixel);
   if (image.SamplesPerPixel != 1 && image.SamplesPerPixel != 3 && image.SamplesPerPixel != 4)
@@ -340,6 +382,10 @@ void ReadRows(TObject* sender, const TTIFFData& data, const TTIFFImage& image, T
 void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {
   const TTIFFData data(Stream);
   TTIFFImage image = ParseTIFF(data, Index);
+  if (image.HandedOver) {
+    ReadTIFFThroughLibTIFF(this, Stream, data.Start(), image.IFDOffset, Graphic);
+    return;
+  }
   CheckCompression(image.Compression);
   CheckStripCount(image, Graphic);
   const uint64_t rowBytes = (uint64_t(image.PixelBits()) * image.Width + 7) / 8;
@@ -371,20 +417,38 @@ void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
     case 5: Info.SubFormat += "LZW"; break;
     case 6: Info.SubFormat += "JPEG"; break;
     case tcPackBits: Info.SubFormat += "PackBits"; break;
+    // Compressions of later TIFF versions.
+    case 7: Info.SubFormat += "JPEG"; break;
+    case 8:
+    case 32946: Info.SubFormat += "Deflate"; break;
+    case 34661: Info.SubFormat += "JBIG"; break;
+    case 34925: Info.SubFormat += "LZMA"; break;
+    case 50000: Info.SubFormat += "ZSTD"; break;
+    case 50001: Info.SubFormat += "WebP"; break;
     default: break;
   }
-  if (image.Compression >= 2 && image.Compression <= 6) Info.Details = "(Unsupported compression)";
+  if (image.Compression >= 2 && image.Compression <= 6 && !image.HandedOver)
+    Info.Details = "(Unsupported compression)";
   switch (image.Photometric) {
     case tpWhiteIsZero: Info.SubFormat += ", WhiteIsZero"; break;
     case tpBlackIsZero: Info.SubFormat += ", BlackIsZero"; break;
     case tpRGB: Info.SubFormat += ", RGB"; break;
     case tpPalette: Info.SubFormat += ", RGB Palette"; break;
     case tpCMYK: Info.SubFormat += ", CMYK"; break;
+    case 6:
+      if (image.HandedOver) {
+        Info.SubFormat += ", YCbCr";
+        break;
+      }
+      [[fallthrough]];
     default: RaiseTIFFReadError("Unsupported photometric interpretation " + std::to_string(image.Photometric));
   }
-  const auto clamped = [](uint32_t v) { return int32_t(std::min<uint32_t>(v, std::numeric_limits<int32_t>::max())); };
+  if (image.Alpha) Info.SubFormat += ", alpha";
+  if (image.Tiled) Info.SubFormat += ", tiled";
+  if (image.Planar) Info.SubFormat += ", planar";
+  const auto clamped = [](uint64_t v) { return int32_t(std::min<uint64_t>(v, std::numeric_limits<int32_t>::max())); };
   Info.Width = clamped(image.Width);
   Info.Height = clamped(image.Length);
-  Info.BitCount = int32_t(std::accumulate(image.BitsPerSample.begin(), image.BitsPerSample.end(), 0u));
+  Info.BitCount = clamped(std::accumulate(image.BitsPerSample.begin(), image.BitsPerSample.end(), uint64_t(0)));
   Info.ColorCount = Info.BitCount > 23 ? "16.7 M" : std::to_string(1u << Info.BitCount);
 }

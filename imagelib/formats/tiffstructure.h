@@ -22,7 +22,10 @@ enum TTIFFTag : uint16_t {
   ttYResolution = 283,
   ttPlanarConfiguration = 284,
   ttResolutionUnit = 296,
-  ttColorMap = 320
+  ttColorMap = 320,
+  ttTileWidth = 322,
+  ttTileOffsets = 324,
+  ttExtraSamples = 338
 };
 
 enum TTIFFFieldType : uint16_t { tfByte = 1, tfShort = 3, tfLong = 4, tfRational = 5 };
