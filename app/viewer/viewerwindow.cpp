@@ -2,7 +2,6 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -11,9 +10,8 @@
 #include <exception>
 #include <functional>
 
-#include "formatregistry.h"
+#include "pgfiledialogs.h"
 #include "pgimage.h"
-#include "qtfilefilter.h"
 #include "screendepth.h"
 
 namespace {
@@ -75,9 +73,8 @@ void TViewerWindow::UpdateStatus() {
 void TViewerWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu("&File");
   file->addAction("&Open...", QKeySequence::Open, this, [this] {
-    const QString name =
-        QFileDialog::getOpenFileName(this, "Open", QString(), QtNameFilters(GetOpenFilter()).join(";;"));
-    if (!name.isEmpty()) OpenFile(name.toStdString());
+    TPGOpenDialog dialog(this);
+    if (dialog.Execute()) OpenFile(dialog.FileName());
   });
   file->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
 

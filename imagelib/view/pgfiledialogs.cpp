@@ -115,6 +115,12 @@ std::unique_ptr<QFileDialog> TPGOpenDialog::CreateFileDialog() {
   if (!s.FileName.empty() && start.isFile()) pane->SelectionChanged(start.absoluteFilePath().toStdString());
   QObject::connect(&d, &QFileDialog::currentChanged, pane,
                    [pane](const QString& path) { pane->SelectionChanged(path.toStdString()); });
+  // A typed name selects its file in the list without making it current.
+  if (auto* edit = d.findChild<QLineEdit*>("fileNameEdit"))
+    QObject::connect(edit, &QLineEdit::textEdited, pane, [pane, &d](const QString& text) {
+      const QFileInfo typed(d.directory(), text);
+      if (typed.isFile()) pane->SelectionChanged(typed.absoluteFilePath().toStdString());
+    });
   QObject::connect(&d, &QDialog::finished, pane, [pane] { pane->Stop(); });
   if (save && !multi)
     QObject::connect(&d, &QFileDialog::filterSelected, pane, [this, &d](const QString& filter) {

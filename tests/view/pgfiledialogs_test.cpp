@@ -244,6 +244,17 @@ TEST(PGFileDialogOpen, FiltersSelectionPreviewAndOptions) {
   d->reject();
   EXPECT_FALSE(pane->Preview());
 
+  // A typed name previews its file too.
+  auto typedIn = open.CreateFileDialog();
+  typedIn->show();
+  auto* typedPane = typedIn->findChild<TPGPreviewPane*>();
+  QTest::keyClicks(typedIn->findChild<QLineEdit*>("fileNameEdit"), "shown.png");
+  EXPECT_TRUE(typedPane->PreviewTimer().isActive());
+  typedPane->PreviewTimerTimer();
+  FinishPreview(*typedPane);
+  EXPECT_TRUE(typedPane->Preview());
+  typedIn->reject();
+
   TBoxCounter boxes;
   open.SetOptions(ofFileMustExist);
   EXPECT_EQ(open.Options(), TOpenOptions(ofFileMustExist | ofShareAware));
