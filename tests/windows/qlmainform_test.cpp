@@ -1,0 +1,344 @@
+#include "qlmainform.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+
+#include "langstr.h"
+#include "pgimage.h"
+#include "settings.h"
+#include "statuspanels.h"
+#include "tempdir.h"
+#include "testpictures.h"
+
+namespace {
+
+// Answers the next message box with Button and keeps its text.
+struct TBoxAnswer {
+  QString Text;
+  bool Shown = false;
+  QObject Context;  // no answer comes after this object is gone
+  explicit TBoxAnswer(QMessageBox::StandardButton Button) {
+    QTimer::singleShot(0, &Context, [this, Button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      Shown = true;
+      Text = box->text();
+      QTest::mouseClick(box->button(Button), Qt::LeftButton);
+    });
+  }
+};
+
+// Shown when its page is.
+bool Shown(const TQLMainForm& f, const QWidget* w) { return w->isVisibleTo(f.ResultTabSheet); }
+
+class MainForm : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetApplicationDefaults();
+    Language = LanguageEnglish;
+    ScreenBitCountNum = 3;
+    MemWarning = 1000;
+    QGuiApplication::clipboard()->clear();
+  }
+
+  // A 24-bit picture of random colours, or one with a palette of n entries.
+  std::string Picture(const std::string& name, int32_t w, int32_t h, int32_t paletteEntries = 0) {
+    TPixelGraphic g;
+    FillRandom(g, w, h, 7);
+    if (paletteEntries > 0) {
+      std::mt19937 random(3);
+      g.SetSize(w, h, paletteEntries <= 16 ? 1 : 2);
+      RandomPalette(g, paletteEntries, random);
+      RandomPixels(g, random);
+    }
+    const std::string path = Dir / name;
+    g.SaveToFile(path);
+    return path;
+  }
+
+  std::unique_ptr<TQLMainForm> NewForm(const std::string& file = std::string()) {
+    auto form = std::make_unique<TQLMainForm>(file);
+    form->SetLanguageCaptions();
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    return form;
+  }
+
+  static void Type(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+  }
+
+  static void Choose(QComboBox* list, const QString& item) {
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = 0; i < list->count() && list->currentText() != item; ++i) QTest::keyClick(list, Qt::Key_Down);
+  }
+
+  static const TPixelGraphic* Result(TQLMainForm& f) { return f.ResultPGImage->PixelGraphicNoWait(); }
+
+  TTempDirectory Dir;
+};
+
+TEST_F(MainForm, StartsWithoutSourceAllResultControlsOff) {
+  auto f = NewForm();
+  EXPECT_EQ(f->windowTitle(), "Quillet");
+  EXPECT_EQ(f->PageControl->currentWidget(), f->SourceTabSheet);
+  EXPECT_TRUE(f->SourceOpenBitBtn->isEnabled());
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           f->SourceLoadFromClipboardBitBtn, f->Result1BitRB, f->ResultPalette8BitComboBox, f->Result24BitRB,
+           f->ResultWidthPercentEdit, f->ResultHeightPixelsEdit, f->ResultKeepAspectRatioCB, f->SharpenTrackBar,
+           f->ResultStretchModeFastRB, f->NoBorderRB, f->ResultSaveToFileAsBitBtn, f->ResultSaveToClipboardBitBtn})
+    EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+  for (QAction* a : {f->FileSaveAsMainMenuItem, f->CopyMenuItem, f->FilePrintSourceMainMenuItem,
+                     f->FilePrintResultMainMenuItem, f->PasteMenuItem})
+    EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+  EXPECT_TRUE(f->Result24BitRB->isChecked());
+  EXPECT_FALSE(Shown(*f, f->ResultDitheringCB) || Shown(*f, f->ResultRGBWeightingCB));
+  EXPECT_EQ(f->ResultWidthPercentEdit->text(), "50");
+  EXPECT_EQ(f->ResultPalette8BitComboBox->count(), 0);
+  EXPECT_EQ(f->SourceSizeLabel->text(), "");
+  EXPECT_EQ(f->SharpenPercentLabel->text(), "50%");
+  EXPECT_FALSE(f->Acc1->menuAction()->isVisible());
+  EXPECT_EQ(f->AltBackAcc->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Backspace));
+}
+
+TEST_F(MainForm, OpenFillsInfoAndSizesThatFollowEachOther) {
+  const std::string file = Picture("a.bmp", 640, 480);
+  auto f = NewForm(file);
+  EXPECT_EQ(f->windowTitle().toStdString(), "Quillet [" + std::filesystem::canonical(file).string() + "]");
+  EXPECT_EQ(f->SourceSizeLabel->text(), "Width: 640; Height: 480");
+  EXPECT_EQ(f->SourceColorLabel->text(), "Bits per pixel: 24; Max. colors: 16777216");
+  EXPECT_EQ(OpenDir, Dir.Path);
+  EXPECT_TRUE(f->ResultWidthPixelsEdit->isEnabled() && f->FilePrintSourceMainMenuItem->isEnabled());
+  EXPECT_EQ(f->ResultWidthPixelsEdit->text(), "320");
+  EXPECT_EQ(f->ResultHeightPixelsEdit->text(), "240");
+  EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
+  EXPECT_TRUE(f->ThreadStartTimer->isActive());
+
+  Type(f->ResultWidthPixelsEdit, "100");
+  EXPECT_EQ(f->ResultWidthPixelsEdit->text(), "100");
+  EXPECT_EQ(f->ResultWidthPercentEdit->text(), "15.63");
+  EXPECT_EQ(f->ResultHeightPercentEdit->text(), "15.63");
+  EXPECT_EQ(f->ResultHeightPixelsEdit->text(), "75");
+
+  Type(f->ResultWidthPercentEdit, "abc");
+  EXPECT_EQ(f->ResultWidthPercentEdit->text(), "0");
+  EXPECT_EQ(f->ResultWidthPercentEdit->selectedText(), "0");
+  EXPECT_EQ(f->ResultWidthPixelsEdit->text(), "0");
+
+  QTest::mouseClick(f->ResultKeepAspectRatioCB, Qt::LeftButton);
+  EXPECT_FALSE(KeepAspectRatio);
+  Type(f->ResultWidthPercentEdit, "50");
+  EXPECT_EQ(f->ResultWidthPixelsEdit->text(), "320");
+  EXPECT_EQ(f->ResultHeightPixelsEdit->text(), "0");
+
+  // Halving 201 x 151 can drop the last column; 200 x 150 has none to drop.
+  f->OpenSourceFile(Picture("odd.bmp", 201, 151));
+  Type(f->ResultHeightPercentEdit, "50");
+  EXPECT_EQ(f->ResultWidthPixelsEdit->text(), "100");
+  EXPECT_TRUE(Shown(*f, f->InterferenceCB));
+  f->OpenSourceFile(Picture("even.bmp", 200, 150));
+  EXPECT_FALSE(Shown(*f, f->InterferenceCB));
+}
+
+TEST_F(MainForm, LanguageSwitchChangesCaptionsAndKeepsTheChosenRow) {
+  auto f = NewForm(Picture("a.bmp", 40, 30));
+  EXPECT_EQ(f->SourceOpenBitBtn->text(), "O&pen file...");
+  Choose(f->ResultPalette8BitComboBox, "Gray 256");
+  EXPECT_TRUE(f->Result8BitRB->isChecked());
+  EXPECT_EQ(Selection, 12);
+
+  Language = LanguageGerman;
+  f->SetLanguageCaptions();
+  EXPECT_EQ(f->SourceOpenBitBtn->text(), "Datei &öffnen...");
+  EXPECT_EQ(f->PageControl->tabText(1), "Ergebnis");
+  EXPECT_EQ(f->FileMainMenuItem->title(), "&Datei");
+  EXPECT_EQ(f->ResultHeightPixelsLabel->text(), "Pixel");
+  EXPECT_EQ(PGLanguage(), 1);
+  f->OpenSourceFile(Picture("b.bmp", 40, 30));  // refills the lists
+  EXPECT_EQ(f->ResultPalette8BitComboBox->currentText(), "Grau 256");
+  EXPECT_TRUE(f->Result8BitRB->isChecked());
+  EXPECT_EQ(Selection, 12);
+  EXPECT_EQ(f->SourceSizeLabel->text(), "Breite: 40; Höhe: 30");
+}
+
+TEST_F(MainForm, PaletteListsFollowTheSource) {
+  auto f = NewForm(Picture("true.bmp", 40, 30));
+  // A 24-bit source offers no "Source"; "Optimized" shows in the 8-bit list.
+  EXPECT_EQ(f->ResultPalette8BitComboBox->currentText(), "Optimized");
+  EXPECT_EQ(f->ResultPalette4BitComboBox->findText("Source"), -1);
+  EXPECT_EQ(f->ResultPalette1BitComboBox->count(), 1);
+  EXPECT_FALSE(Shown(*f, f->ResultDitheringCB));
+
+  f->OpenSourceFile(Picture("sixteen.bmp", 40, 30, 16));
+  EXPECT_NE(f->ResultPalette4BitComboBox->findText("Source"), -1);
+  EXPECT_EQ(f->ResultPalette8BitComboBox->findText("Source"), -1);
+  Choose(f->ResultPalette4BitComboBox, "Gray 16");
+  EXPECT_TRUE(f->Result4BitRB->isChecked());
+  EXPECT_TRUE(Shown(*f, f->ResultRGBWeightingCB) && Shown(*f, f->ResultDitheringCB));
+  Choose(f->ResultPalette4BitComboBox, "Source");
+  EXPECT_EQ(Selection, 8);
+  EXPECT_FALSE(Shown(*f, f->ResultRGBWeightingCB));
+
+  // Back to a 24-bit source: the 4-bit depth stays chosen without "Source".
+  f->OpenSourceFile(Picture("true2.bmp", 40, 30));
+  EXPECT_TRUE(f->Result4BitRB->isChecked());
+  EXPECT_EQ(f->ResultPalette4BitComboBox->currentText(), "System 16");
+  EXPECT_EQ(Selection, 7);
+
+  // A palette file without palette is refused; one with 16 entries lands in the 4-bit list.
+  TBoxAnswer refused(QMessageBox::Ok);
+  f->LoadIndividualPaletteFile(Picture("nopalette.bmp", 4, 4));
+  EXPECT_EQ(refused.Text, "No Palette!");
+  EXPECT_EQ(IndividualPalette->PaletteCount(), 216);
+  f->LoadIndividualPaletteFile(Picture("palette.bmp", 4, 4, 16));
+  EXPECT_EQ(IndividualPalette->PaletteCount(), 16);
+  EXPECT_NE(f->ResultPalette4BitComboBox->findText("Individual"), -1);
+}
+
+TEST_F(MainForm, RunMakesTheResultAndStoresThePercentages) {
+  auto f = NewForm(Picture("a.bmp", 64, 48));
+  Type(f->ResultWidthPercentEdit, "25");
+  ScreenBitCountNum = 2;
+  f->ThreadStartTimerTimer();
+  ASSERT_TRUE(Result(*f));
+  EXPECT_EQ(Result(*f)->GetWidth(), 16);
+  EXPECT_EQ(Result(*f)->GetHeight(), 12);
+  EXPECT_EQ(Result(*f)->BitCountNum(), 3);
+  EXPECT_EQ(f->StatusBar->PanelText(0), "READY");
+  EXPECT_EQ(f->StatusBar->PanelText(3), "Quality of picture is better than displayed!");
+  EXPECT_EQ(WidthPercent, 25.0L);
+  EXPECT_EQ(HeightPercent, 25.0L);
+  EXPECT_TRUE(f->ResultSaveToFileAsBitBtn->isEnabled() && f->CopyMenuItem->isEnabled());
+
+  QTest::mouseClick(f->Result8BitRB, Qt::LeftButton);
+  Choose(f->ResultPalette8BitComboBox, "Optimized");
+  EXPECT_FALSE(f->ResultSaveToFileAsBitBtn->isEnabled());
+  f->ThreadStartTimerTimer();
+  EXPECT_EQ(Result(*f)->BitCountNum(), 2);
+  EXPECT_EQ(Result(*f)->GetWidth(), 16);
+
+  // Saving advice: an optimized palette as PGM asks; No saves nothing.
+  TBoxAnswer no(QMessageBox::No);
+  f->SaveResultToFile(Dir / "r.pgm");
+  EXPECT_NE(no.Text.indexOf("The PGM-format"), -1);
+  EXPECT_FALSE(std::filesystem::exists(Dir / "r.pgm"));
+  EXPECT_EQ(SaveDir, Dir.Path);
+  Choose(f->ResultPalette8BitComboBox, "Gray 256");
+  f->ThreadStartTimerTimer();
+  TBoxAnswer none(QMessageBox::Yes);
+  f->SaveResultToFile(Dir / "r.jpg");
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(none.Shown);
+  EXPECT_TRUE(std::filesystem::exists(Dir / "r.jpg"));
+}
+
+TEST_F(MainForm, ChangeDuringRunAbortsAndReschedules) {
+  auto f = NewForm(Picture("a.bmp", 300, 200));
+  f->ThreadStartTimerTimer();
+  const TPixelGraphic* before = Result(*f);
+  ASSERT_EQ(before->GetWidth(), 150);
+
+  bool busySeen = false, retried = false;
+  QTimer::singleShot(0, f.get(), [&] {
+    busySeen = f->Busy() && f->StatusBar->PanelText(0) == "BUSY";
+    f->ThreadStartTimerTimer();  // the timer fires again while running
+    retried = f->ThreadStartTimer->isActive() && f->ThreadStartTimer->interval() == 100;
+    Type(f->ResultWidthPercentEdit, "40");
+  });
+  f->ThreadStartTimerTimer();
+  EXPECT_TRUE(busySeen);
+  EXPECT_TRUE(retried);
+  EXPECT_FALSE(f->Busy());
+  EXPECT_EQ(Result(*f), before);  // the old result stays
+  EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
+  EXPECT_TRUE(f->ThreadStartTimer->isActive());
+  EXPECT_EQ(f->ThreadStartTimer->interval(), 1500);
+  EXPECT_EQ(WidthPercent, 50.0L);
+
+  // An open during a run aborts it the same way.
+  const std::string other = Picture("b.bmp", 30, 20);
+  f->OpenSourceFile(Picture("c.bmp", 300, 200));
+  QTimer::singleShot(0, f.get(), [&] { f->OpenSourceFile(other); });
+  f->ThreadStartTimerTimer();
+  EXPECT_EQ(f->SourceSizeLabel->text(), "Width: 30; Height: 20");
+  EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
+  f->ThreadStartTimerTimer();
+  EXPECT_EQ(Result(*f)->GetWidth(), 12);
+}
+
+TEST_F(MainForm, MemoryWarningAnsweredNoDeclines) {
+  auto f = NewForm(Picture("a.bmp", 64, 48));
+  MemWarning = 0;
+  TBoxAnswer no(QMessageBox::No);
+  f->ThreadStartTimerTimer();
+  EXPECT_NE(no.Text.indexOf("MB."), -1);
+  EXPECT_EQ(Result(*f)->GetWidth(), 0);
+  EXPECT_FALSE(f->ThreadStartTimer->isActive());
+  EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
+}
+
+TEST_F(MainForm, BadFileDropAndClipboard) {
+  const std::string bad = Dir / "bad.bmp";
+  std::ofstream(bad) << "BM not really a bitmap";
+  auto f = NewForm();
+  TBoxAnswer error(QMessageBox::Ok);
+  f->OpenSourceFile(bad);
+  EXPECT_FALSE(error.Text.isEmpty());
+  EXPECT_EQ(f->windowTitle(), "Quillet");
+  EXPECT_FALSE(f->ResultWidthPercentEdit->isEnabled());
+  EXPECT_EQ(f->SourcePGImage->PixelGraphicNoWait()->GetWidth(), 0);
+  EXPECT_EQ(OpenDir, Dir.Path);
+
+  QMimeData dropped;
+  dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(Picture("one.bmp", 10, 8))),
+                   QUrl::fromLocalFile(QString::fromStdString(Picture("two.bmp", 12, 8))),
+                   QUrl::fromLocalFile(QString::fromStdString(Picture("three.bmp", 14, 8)))});
+  // As a file manager drags: enter, then drop.
+  QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(f.get(), &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(f.get(), &drop);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f->SourceFileName(), "one.bmp");
+  EXPECT_EQ(f->SourceSizeLabel->text(), "Width: 10; Height: 8");
+
+  QImage copied(20, 10, QImage::Format_RGB32);
+  copied.fill(Qt::red);
+  QGuiApplication::clipboard()->setImage(copied);
+  f->ClipBoardTimerTimer();
+  ASSERT_TRUE(f->SourceLoadFromClipboardBitBtn->isEnabled() && f->PasteMenuItem->isEnabled());
+  QTest::mouseClick(f->SourceLoadFromClipboardBitBtn, Qt::LeftButton);
+  EXPECT_EQ(f->windowTitle(), "Quillet");
+  EXPECT_EQ(f->SourceFileName(), "");
+  EXPECT_EQ(f->SourceSizeLabel->text(), "Width: 20; Height: 10");
+  EXPECT_EQ(f->SourcePGImage->PixelGraphicNoWait()->GetPixelColor(3, 3), RGB(255, 0, 0));
+  QGuiApplication::clipboard()->clear();
+  f->ClipBoardTimerTimer();
+  EXPECT_FALSE(f->SourceLoadFromClipboardBitBtn->isEnabled());
+}
+
+}  // namespace
