@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "langstr.h"
 #include "pgimage.h"
 #include "settings.h"
+#include "settingsstore.h"
 #include "statuspanels.h"
 #include "tempdir.h"
 #include "testpictures.h"
@@ -339,6 +341,33 @@ TEST_F(MainForm, BadFileDropAndClipboard) {
   QGuiApplication::clipboard()->clear();
   f->ClipBoardTimerTimer();
   EXPECT_FALSE(f->SourceLoadFromClipboardBitBtn->isEnabled());
+}
+
+}  // namespace
+
+namespace {
+
+// A result made in the window is reproduced by the command line from the
+// settings the window stores.
+TEST_F(MainForm, CommandLineWithTheWindowsSettingsMakesTheSameFile) {
+  const std::string source = Picture("odd.bmp", 201, 151);
+  auto f = NewForm(source);
+  Type(f->ResultWidthPercentEdit, "37");
+  QTest::mouseClick(f->Result8BitRB, Qt::LeftButton);
+  Choose(f->ResultPalette8BitComboBox, "Optimized");
+  f->ThreadStartTimerTimer();
+  ASSERT_TRUE(Result(*f));
+  f->SaveResultToFile(Dir / "window.bmp");
+  SaveSettings(TSettingsStore(Dir.Path));
+  const std::string command = "XDG_CONFIG_HOME='" + Dir.Path + "' '" QUILLET_CLI_PATH "' --use-settings '" + source +
+                              "' '" + (Dir / "cli.bmp") + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_FALSE(bytes(Dir / "window.bmp").empty());
+  EXPECT_EQ(bytes(Dir / "window.bmp"), bytes(Dir / "cli.bmp"));
 }
 
 }  // namespace
