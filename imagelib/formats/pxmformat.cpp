@@ -75,15 +75,7 @@ public:
 
   // The next sample of a plain bitmap: a single digit, with white space,
   // comments and other characters before it skipped.
-  int Digit() {
-    int c;
-    do {
-      c = Next();
-      if (c < 0) RaiseEndOfFile();
-      if (c == '#') SkipComment();
-    } while (!IsDigit(c));
-    return c - '0';
-  }
+  int Digit() { return NextDigit() - '0'; }
 
   int64_t Remaining() { return int64_t(FEnd - FPosition) + std::max<int64_t>(FStream.Size() - FStream.Position(), 0); }
 
@@ -94,13 +86,20 @@ private:
     return FEnd > 0;
   }
 
-  uint32_t NumberAcrossBlocks() {
+  // The next digit character, with white space, comments and other
+  // characters before it skipped.
+  int NextDigit() {
     int c;
     do {
       c = Next();
       if (c < 0) RaiseEndOfFile();
       if (c == '#') SkipComment();
     } while (!IsDigit(c));
+    return c;
+  }
+
+  uint32_t NumberAcrossBlocks() {
+    int c = NextDigit();
     uint64_t v = 0;
     while (IsDigit(c)) {
       v = std::min<uint64_t>(v * 10 + uint64_t(c - '0'), LargestNumber);
