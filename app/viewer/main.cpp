@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 
 #include "qtplatform.h"
+#include "quilleticon.h"
 #include "screendepth.h"
 #include "viewerwindow.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("quillet-view");
   QApplication::setApplicationDisplayName("Quillet View");
+  QApplication::setWindowIcon(QuilletIcon());
   QCommandLineParser parser;
   parser.setApplicationDescription("Shows a picture in Quillet's image view.");
   parser.addHelpOption();

@@ -6,6 +6,7 @@
 #include "pglibrary.h"
 #include "qlmainform.h"
 #include "qtplatform.h"
+#include "quilleticon.h"
 #include "screendepth.h"
 #include "settings.h"
 #include "settingsstore.h"
@@ -13,6 +14,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
+  QApplication::setWindowIcon(QuilletIcon());
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Makes pictures smaller."));
   parser.addHelpOption();

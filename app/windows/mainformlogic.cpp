@@ -219,7 +219,13 @@ TBarRect ProgressBarRect(int Left, int Top, int Right, int Bottom, int Value) {
 }
 
 std::string HelpPageFile(const std::string& HelpFile) {
-  return std::filesystem::path(HelpFile).replace_extension(".html").string();
+  const std::filesystem::path beside = std::filesystem::path(HelpFile).replace_extension(".html");
+  // The build tree keeps the pages beside the program, an installed tree under share/.
+  const std::filesystem::path installed = beside.parent_path() / ".." / "share" / "quillet" / "help" / beside.filename();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(beside, ec) && std::filesystem::is_regular_file(installed, ec))
+    return installed.lexically_normal().string();
+  return beside.string();
 }
 
 std::string ExpandLongFileName(const std::string& Name) {

@@ -36,7 +36,9 @@
 #include "palettechoice.h"
 #include "pgfiledialogs.h"
 #include "pgimage.h"
+#include "qlaboutform.h"
 #include "platform.h"
+#include "qloptionsform.h"
 #include "qtplatform.h"
 #include "settings.h"
 #include "statuspanels.h"
@@ -104,6 +106,7 @@ void TQLMainForm::Protected(F&& Action) {
 TQLMainForm::TQLMainForm(const std::string& CommandLineFile) {
   FDetachCount = 1;  // attached at the end of FormCreate
   BuildControls();
+  QLAboutForm = new TQLAboutForm(this);
   FormCreate(CommandLineFile);
 }
 
@@ -911,11 +914,15 @@ void TQLMainForm::FilePrintResultMainMenuItemClick() {
 }
 
 void TQLMainForm::OptionsMainMenuItemClick() {
-  QMessageBox::information(this, QStringLiteral("Quillet"),
-                           German() ? QStringLiteral("Noch nicht verfügbar.") : QStringLiteral("Not available yet."));
+  TQLOptionsForm options(this, ResultPGImage);
+  options.FillFromSettings();
+  if (options.exec() != QDialog::Accepted) return;
+  options.WriteToSettings();
+  Protected([&] { UpdateControls(nullptr, true, true); });
+  SetLanguageCaptions();
 }
 
-void TQLMainForm::Info2Click() { OptionsMainMenuItemClick(); }
+void TQLMainForm::Info2Click() { QLAboutForm->exec(); }
 
 void TQLMainForm::HilfeInhaltMenuItemClick() {
   const std::string page = HelpPageFile(German() ? ::HelpFileGerman : ::HelpFileEnglish);

@@ -28,6 +28,7 @@ class QTimer;
 class TPGImage;
 class TPGOpenDialog;
 class TPGSaveDialog;
+class TQLAboutForm;
 class TStatusPanels;
 
 class TQLMainForm : public QMainWindow, public TObject {
@@ -124,6 +125,7 @@ public:
   std::unique_ptr<TPGOpenDialog> PGOpenDialog;
   std::unique_ptr<TPGOpenDialog> PalettePGOpenDialog;
   std::unique_ptr<TPGSaveDialog> PGSaveDialog;
+  TQLAboutForm* QLAboutForm;  // created with the window, shown again and again
   // Menu
   QMenu* FileMainMenuItem;
   QAction* FileOpenMainMenuItem;

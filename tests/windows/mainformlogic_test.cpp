@@ -113,3 +113,17 @@ TEST(MainFormLogic, StatusBarAndFiles) {
 }
 
 }  // namespace
+
+#include <fstream>
+
+#include "tempdir.h"
+
+TEST(MainFormLogic, HelpPagesOfAnInstalledProgramLieUnderShare) {
+  TTempDirectory prefix;
+  std::filesystem::create_directories(prefix / "bin");
+  std::filesystem::create_directories(prefix / "share/quillet/help");
+  std::ofstream(prefix / "share/quillet/help/QuilletE.html") << "<html></html>";
+  EXPECT_EQ(HelpPageFile(prefix / "bin/QuilletE.hlp"), prefix / "share/quillet/help/QuilletE.html");
+  std::ofstream(prefix / "bin/QuilletE.html") << "<html></html>";
+  EXPECT_EQ(HelpPageFile(prefix / "bin/QuilletE.hlp"), prefix / "bin/QuilletE.html");
+}
