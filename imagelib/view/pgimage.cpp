@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QResizeEvent>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 
