@@ -8,7 +8,6 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -42,6 +41,7 @@
 #include "qtplatform.h"
 #include "settings.h"
 #include "statuspanels.h"
+#include "tickcount.h"
 
 namespace {
 
@@ -65,12 +65,6 @@ QLineEdit* SizeEdit(QWidget* parent) {
   edit->setValidator(new TMaxLengthValidator(edit));
   edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
   return edit;
-}
-
-uint32_t TickCount() {
-  static QElapsedTimer clock;
-  if (!clock.isValid()) clock.start();
-  return uint32_t(clock.elapsed());
 }
 
 void SetCaption(QAbstractButton* b, bool de, const char* german, const char* english) {
@@ -743,7 +737,7 @@ void TQLMainForm::ShowStatus(TRunState State, int Step, int Max) {
   if (State == rsBusy) {
     const int32_t percent = ProgressPercent(Step, Max);
     StatusBar->SetPanelText(1, QString::number(percent) + QStringLiteral("%"));
-    const uint32_t now = TickCount();
+    const uint32_t now = uint32_t(TickCount());
     if (BarUpdateDue(now, FLastBarUpdate, StatusBar->PanelText(2).toStdString(), percent)) {
       StatusBar->SetPanelText(2, QString::number(percent));
       FLastBarUpdate = now;

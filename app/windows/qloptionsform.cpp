@@ -4,7 +4,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -28,11 +27,13 @@
 #include "formatoptions.h"
 #include "mainformlogic.h"
 #include "optionslogic.h"
+#include "pgqtgraphic.h"
 #include "pgimage.h"
 #include "qljpegpreviewform.h"
 #include "qtplatform.h"
 #include "settings.h"
 #include "stream.h"
+#include "tickcount.h"
 
 namespace {
 
@@ -48,15 +49,6 @@ QLineEdit* NumberEdit(QWidget* parent, const char* name, int digits) {
   auto* edit = Named(new QLineEdit(parent), name);
   edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QString(digits + 1, QLatin1Char('0'))) + 12);
   return edit;
-}
-
-QColor ToQColor(TRGB c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
-TRGB ToRGB(const QColor& c) { return TRGB(c.red()) | TRGB(c.green()) << 8 | TRGB(c.blue()) << 16; }
-
-int64_t Ticks() {
-  static QElapsedTimer clock;
-  if (!clock.isValid()) clock.start();
-  return clock.elapsed();
 }
 
 // A file that exists from its creation until this object ends.
@@ -506,7 +498,7 @@ void TQLOptionsForm::WriteToSettings() const {
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
   FFrameColor = Color;
   QPalette palette = FrameShape->palette();
-  palette.setColor(QPalette::Window, ToQColor(Color));
+  palette.setColor(QPalette::Window, QColor(ToQRgb(Color)));
   FrameShape->setPalette(palette);
 }
 
@@ -597,9 +589,9 @@ void TQLOptionsForm::Validate() {
 }
 
 void TQLOptionsForm::FrameChooseColorBtnClick() {
-  QColorDialog FrameColorDialog(ToQColor(FFrameColor), this);
+  QColorDialog FrameColorDialog(QColor(ToQRgb(FFrameColor)), this);
   FrameColorDialog.setObjectName(QStringLiteral("FrameColorDialog"));
-  if (FrameColorDialog.exec() == QDialog::Accepted) SetFrameColor(ToRGB(FrameColorDialog.selectedColor()));
+  if (FrameColorDialog.exec() == QDialog::Accepted) SetFrameColor(FromQRgb(FrameColorDialog.selectedColor().rgb()));
 }
 
 // ---- JPEG test ------------------------------------------------------------------
@@ -633,19 +625,19 @@ void TQLOptionsForm::RunJPEGTest() {
     Store(FJPEGRead, ::JPEGDecompMethod);
 
     const TTemporaryFile temporary("QLT", ::Language == LanguageGerman);
-    const int64_t t0 = Ticks();
+    const int64_t t0 = TickCount();
     {
       TFileStream stream(temporary.Name(), fmCreate);
       TPixelGraphic* copy = preview->JPEGPrevPGImage->PixelGraphic();
       copy->SetSaveColorResWarningAction(pgwaIgnore);
       copy->SaveToStreamExt(stream, "jpg");
     }
-    writeTime = Ticks() - t0;
+    writeTime = TickCount() - t0;
     fileSize = std::filesystem::file_size(temporary.Name());
     action(true);
-    const int64_t t1 = Ticks();
+    const int64_t t1 = TickCount();
     preview->JPEGPrevPGImage->SetFileName(temporary.Name());
-    readTime = Ticks() - t1;
+    readTime = TickCount() - t1;
   }
   JPEGPrevActionLabel->clear();
 

@@ -3,22 +3,16 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 
 #include "optimizedpalette.h"
 #include "threadhandoff.h"
+#include "tickcount.h"
 
 const QEvent::Type TPGPreviewReadyEvent::Kind = QEvent::Type(QEvent::registerEventType());
 const QEvent::Type TPGPreviewProgressEvent::Kind = QEvent::Type(QEvent::registerEventType());
 
-namespace {
-int64_t TickCount() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
 
 QSize PreviewFitSize(int32_t Width, int32_t Height, int32_t MaxWidth, int32_t MaxHeight) {
   if (Width <= MaxWidth && Height <= MaxHeight) return QSize(Width, Height);

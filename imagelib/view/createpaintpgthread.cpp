@@ -2,21 +2,15 @@
 
 #include <QCoreApplication>
 
-#include <chrono>
 #include <vector>
 
 #include "optimizedpalette.h"
 #include "threadhandoff.h"
+#include "tickcount.h"
 
 const QEvent::Type TPGDisplayCopyEvent::Kind = QEvent::Type(QEvent::registerEventType());
 const QEvent::Type TPGDisplayProgressEvent::Kind = QEvent::Type(QEvent::registerEventType());
 
-namespace {
-int64_t TickCount() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
 
 TCreatePaintPGThread::TCreatePaintPGThread() = default;
 

@@ -14,6 +14,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "alphablend.h"
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pgqtgraphic.h"
@@ -85,8 +86,6 @@ void SetButtonCaption(QMessageBox& Box, QMessageBox::StandardButton Button, int 
   if (QAbstractButton* b = Box.button(Button); b && !text.empty()) b->setText(QString::fromStdString(text));
 }
 
-uint8_t OverWhite(int Channel, int Alpha) { return uint8_t((Channel * Alpha + 255 * (255 - Alpha) + 127) / 255); }
-
 }  // namespace
 
 QString PGBoxText(const std::string& Text) {
@@ -140,9 +139,9 @@ std::vector<uint8_t> QImageToPackedDIB(const QImage& Image) {
     uint8_t* dst = picture.ScanLine(y);
     for (int32_t x = 0; x < picture.GetWidth(); ++x, dst += 3) {
       const int alpha = opaque ? 255 : qAlpha(src[x]);
-      dst[0] = OverWhite(qBlue(src[x]), alpha);
-      dst[1] = OverWhite(qGreen(src[x]), alpha);
-      dst[2] = OverWhite(qRed(src[x]), alpha);
+      dst[0] = BlendOver(uint32_t(qBlue(src[x])), uint32_t(alpha), 255);
+      dst[1] = BlendOver(uint32_t(qGreen(src[x])), uint32_t(alpha), 255);
+      dst[2] = BlendOver(uint32_t(qRed(src[x])), uint32_t(alpha), 255);
     }
   }
   uint16_t format;
