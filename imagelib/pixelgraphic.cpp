@@ -4,10 +4,12 @@
 #include <new>
 
 #include "byteorder.h"
-#include "colormapping.h"
 #include "langstr.h"
 #include "pglibrary.h"
 #include "pgexceptions.h"
+// The colour caches this graphic owns are laid out by the colour mapping
+// (the one upward link of the core, see imagelib/CMakeLists.txt).
+#include "color/colormapping.h"
 
 // Set by the application at start, before any thread runs.
 long double ScreenGamma = 1.8L;

@@ -1,4 +1,4 @@
-// Writes imagelib/nearest252grid.cpp to the file named by its argument: the
+// Writes imagelib/color/nearest252grid.cpp to the file named by its argument: the
 // candidate lists of the 9 x 9 x 9 grid that answers nearest-colour searches
 // on the 252-colour palette.
 //
