@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <vector>
 
 #include "formatoptions.h"
@@ -65,7 +66,8 @@ class TStoredValues {
 public:
   explicit TStoredValues(const TSettingsKey& key) : FKey(key) {}
 
-  // Values outside lo..hi would index past the tables that take them.
+  // A value outside lo..hi is one the window could not have stored, and one
+  // that a table or a writer could not take.
   template <class T>
   bool Integer(const char* name, T& variable, int32_t lo = INT32_MIN, int32_t hi = INT32_MAX) {
     int32_t v;
@@ -81,14 +83,23 @@ public:
     return true;
   }
 
-  // A NaN or infinity cannot become a size or a gamma.
-  bool Float(const char* name, long double& variable) {
+  // One of the listed values, for codes that are not a range.
+  bool IntegerOf(const char* name, int32_t& variable, std::initializer_list<int32_t> values) {
+    int32_t v;
+    if (!FKey.ReadInteger(name, v)) return false;
+    if (std::find(values.begin(), values.end(), v) != values.end()) variable = v;
+    return true;
+  }
+
+  // A NaN or infinity cannot become a size or a gamma; above is an exclusive
+  // lower bound.
+  bool Float(const char* name, long double& variable, double above = -HUGE_VAL, double hi = HUGE_VAL) {
     std::vector<uint8_t> bytes;
     if (!FKey.ReadBinary(name, bytes) || bytes.size() != 8) return false;
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i) bits |= uint64_t(bytes[size_t(i)]) << (8 * i);
     const double v = std::bit_cast<double>(bits);
-    if (std::isfinite(v)) variable = v;
+    if (std::isfinite(v) && v > above && v <= hi) variable = v;
     return true;
   }
 
@@ -162,30 +173,30 @@ namespace {
 void ReadStoredValues(const TSettingsKey& key) {
   TStoredValues v(key);
   (void)(v.Integer("Selection", Selection, 0, PaletteChoiceRowCount - 1) && v.Integer("Language", Language) &&
-         v.Integer("OptimizedPaletteSize", OptimizedPaletteSize) &&
+         v.Integer("OptimizedPaletteSize", OptimizedPaletteSize, 2, 256) &&
          v.Boolean("OptimizedPaletteIncludeSys", OptimizedPaletteIncludeSys) &&
-         v.Integer("StretchMode", StretchMode, smFast, smPrecise) && v.Integer("Sharpen", Sharpen) &&
+         v.Integer("StretchMode", StretchMode, smFast, smPrecise) && v.Integer("Sharpen", Sharpen, 0, 100) &&
          v.Boolean("KeepAspectRatio", KeepAspectRatio) && v.Boolean("RGBWeighting", RGBWeighting) &&
          v.Boolean("Dithering", Dithering) && v.Float("WidthPercent", WidthPercent) &&
-         v.Float("HeightPercent", HeightPercent) && v.Integer("JPEGCompMethod", JPEGCompMethod) &&
-         v.Integer("JPEGCompQuality", JPEGCompQuality) && v.Boolean("JPEGCompProgressive", JPEGCompProgressive) &&
-         v.Integer("JPEGDecompMethod", JPEGDecompMethod) && v.Boolean("PXMWriteBinary", PXMWriteBinary) &&
+         v.Float("HeightPercent", HeightPercent) && v.Integer("JPEGCompMethod", JPEGCompMethod, 0, 2) &&
+         v.Integer("JPEGCompQuality", JPEGCompQuality, 0, 100) && v.Boolean("JPEGCompProgressive", JPEGCompProgressive) &&
+         v.Integer("JPEGDecompMethod", JPEGDecompMethod, 0, 2) && v.Boolean("PXMWriteBinary", PXMWriteBinary) &&
          v.Boolean("GammaCorrectionOnRead", GammaCorrectionOnRead) && v.Boolean("WriteGamma", WriteGamma) &&
-         v.Integer("TIFFWriteCompression", TIFFWriteCompression) &&
-         v.Integer("TIFFWriteTrueColorPhotInterpret", TIFFWriteTrueColorPhotInterpret) &&
-         v.Integer("TIFFWriteGrayScalePhotInterpret", TIFFWriteGrayScalePhotInterpret) &&
-         v.Integer("TIFFWriteByteOrder", TIFFWriteByteOrder) &&
-         v.Integer("TIFFWriteResolutionUnit", TIFFWriteResolutionUnit) &&
-         v.Integer("TIFFWriteXResolutionNumerator", TIFFWriteXResolutionNumerator) &&
-         v.Integer("TIFFWriteXResolutionDenominator", TIFFWriteXResolutionDenominator) &&
-         v.Integer("TIFFWriteYResolutionNumerator", TIFFWriteYResolutionNumerator) &&
-         v.Integer("TIFFWriteYResolutionDenominator", TIFFWriteYResolutionDenominator) &&
-         v.Float("ScreenGamma", ScreenGamma) && v.Boolean("FastUnknownPalette", FastUnknownPalette) &&
+         v.IntegerOf("TIFFWriteCompression", TIFFWriteCompression, {1, 32773}) &&
+         v.Integer("TIFFWriteTrueColorPhotInterpret", TIFFWriteTrueColorPhotInterpret, 0, 1) &&
+         v.Integer("TIFFWriteGrayScalePhotInterpret", TIFFWriteGrayScalePhotInterpret, 0, 1) &&
+         v.Integer("TIFFWriteByteOrder", TIFFWriteByteOrder, 0, 1) &&
+         v.Integer("TIFFWriteResolutionUnit", TIFFWriteResolutionUnit, 0, 2) &&
+         v.Integer("TIFFWriteXResolutionNumerator", TIFFWriteXResolutionNumerator, 1) &&
+         v.Integer("TIFFWriteXResolutionDenominator", TIFFWriteXResolutionDenominator, 1) &&
+         v.Integer("TIFFWriteYResolutionNumerator", TIFFWriteYResolutionNumerator, 1) &&
+         v.Integer("TIFFWriteYResolutionDenominator", TIFFWriteYResolutionDenominator, 1) &&
+         v.Float("ScreenGamma", ScreenGamma, 0, 10) && v.Boolean("FastUnknownPalette", FastUnknownPalette) &&
          v.Boolean("SaveSuggestSourceFileName", SaveSuggestSourceFileName) &&
          v.Boolean("SaveSuggestSourceDirectory", SaveSuggestSourceDirectory) && v.Boolean("DoBorder", DoBorder) &&
-         v.Integer("BorderWidth", BorderWidth) && v.Integer("BorderColor", BorderColor) &&
+         v.Integer("BorderWidth", BorderWidth, 2, 1000) && v.Integer("BorderColor", BorderColor, 0, 0xFFFFFF) &&
          v.Boolean("BorderEllipse", BorderEllipse) && v.Boolean("MinimizeInterference", MinimizeInterference) &&
-         v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning) &&
+         v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning, 1, 1024) &&
          v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX));
 }
 

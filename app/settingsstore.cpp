@@ -1,6 +1,7 @@
 #include "settingsstore.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -286,13 +287,18 @@ bool TSettingsKey::Save() const {
   std::error_code ec;
   fs::create_directories(FFile.parent_path(), ec);
   if (ec) return false;
+  // Through a link the file it names is replaced, so that the link stays.
+  fs::path target = fs::canonical(FFile, ec);
+  if (ec) target = FFile;
+  struct stat old;
+  const bool exists = ::stat(target.c_str(), &old) == 0;
   // A fresh file beside the old one, renamed over it only when complete.
-  std::string temp = FFile.string() + ".XXXXXX";
+  std::string temp = target.string() + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
-  bool written = WriteAll(fd, Format()) && ::fsync(fd) == 0;
+  bool written = (!exists || ::fchmod(fd, old.st_mode & 0777) == 0) && WriteAll(fd, Format()) && ::fsync(fd) == 0;
   written = ::close(fd) == 0 && written;
-  if (written && std::rename(temp.c_str(), FFile.c_str()) == 0) return true;
+  if (written && std::rename(temp.c_str(), target.c_str()) == 0) return true;
   ::unlink(temp.c_str());
   return false;
 }

@@ -7,6 +7,7 @@
 #include "convfilter.h"
 #include "optimizedpalette.h"
 #include "palettechoice.h"
+#include "pixellimit.h"
 #include "settings.h"
 #include "sizearithmetic.h"
 
@@ -137,6 +138,8 @@ TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<
                                    int32_t ResultWidth, int32_t ResultHeight, bool MinimizeInterference,
                                    const TShrinkSettings& Settings) {
   if (FBusy) return {soBusy, nullptr};
+  // A result no reader would accept is refused before anyone is asked about memory.
+  CheckPixelLimit(ResultWidth, ResultHeight);
   const int64_t estimate = ShrinkMemoryEstimate(Source.GetWidth(), Source.GetHeight(), ResultWidth, ResultHeight);
   if (MemoryWarningDue(estimate, Settings.MemWarning) && OnMemoryWarning &&
       !OnMemoryWarning(MemoryWarningText(estimate, Settings.Language)))

@@ -75,9 +75,10 @@ struct TShrinkRun {
 class TShrinkPipeline : public TObject {
 public:
   // Makes the result picture of ResultWidth x ResultHeight from Source.
-  // Source is copied first, so OnProgress may replace it. A failure of any
-  // stage (EPGInvalidSize for a negative size, a refused allocation, no
-  // palette to map onto) frees every intermediate picture, ends the run and
+  // Source is copied first, so OnProgress may replace it. A result beyond
+  // the pixel limit raises EPGPictureTooLarge before anything starts. A
+  // failure of any stage (EPGInvalidSize for a negative size, a refused
+  // allocation, no palette to map onto) frees every intermediate picture, ends the run and
   // travels on to the caller.
   TShrinkRun Run(const TPixelGraphic& Source, int32_t ResultWidth, int32_t ResultHeight, bool MinimizeInterference,
                  const TShrinkSettings& Settings);

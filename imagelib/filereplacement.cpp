@@ -24,6 +24,8 @@ struct TPendingSlot {
   char Name[4096];
 };
 TPendingSlot PendingSlots[64];
+// Set once the files are being removed on the way out of the process.
+std::atomic<bool> Ending{false};
 
 // The slot now holding the name, or -1 when all are taken or the name is too
 // long; such a file is still removed on every other way out.
@@ -43,9 +45,15 @@ int RememberPending(const std::string& name) {
   throw EStreamError(FileFailureText(operation, fileName, error));
 }
 
+void ForgetSlot(int slot) {
+  if (slot >= 0) PendingSlots[slot].State.store(ssFree);
+}
+
 // Creates a new empty file next to target, readable and writable as the
-// process's file-creation mask allows; returns its name.
-std::string CreateTemporaryBeside(const std::filesystem::path& target, const std::string& fileName) {
+// process's file-creation mask allows; returns its name and its slot. The name
+// is listed before the file exists, so that no signal finds a file unlisted;
+// a name that turns out taken is unlisted before the next try.
+std::string CreateTemporaryBeside(const std::filesystem::path& target, const std::string& fileName, int& slot) {
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
@@ -54,12 +62,16 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
     hidden += target.filename().string();
     hidden += suffix;
     const std::filesystem::path name = target.parent_path() / hidden;
+    slot = RememberPending(name.string());
     const int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0) {
       close(fd);
       return name.string();
     }
-    if (errno != EEXIST) Fail(foOpening, fileName, errno);
+    const int error = errno;
+    ForgetSlot(slot);
+    slot = -1;
+    if (error != EEXIST) Fail(foOpening, fileName, error);
   }
   Fail(foOpening, fileName, EEXIST);
 }
@@ -80,8 +92,7 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
     FStream = std::make_unique<TFileStream>(FTarget, fmCreate);
     return;
   }
-  FTemporary = CreateTemporaryBeside(target, FileName);
-  FSlot = RememberPending(FTemporary);
+  FTemporary = CreateTemporaryBeside(target, FileName, FSlot);
   try {
     if (exists) {
       // Handing the file to another owner needs privileges; a file that stays
@@ -90,6 +101,13 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
       chmod(FTemporary.c_str(), old.st_mode & (ownerKept ? 07777 : 0777));
     }
     FStream = std::make_unique<TFileStream>(FTemporary, fmCreate);
+    // A removal that ran in another thread since the name was listed may
+    // have missed the file or seen it made again: remove it here, and
+    // create nothing more while the process ends.
+    if (Ending.load()) {
+      std::remove(FTemporary.c_str());
+      for (;;) pause();
+    }
   } catch (...) {
     std::remove(FTemporary.c_str());
     Forget();
@@ -106,11 +124,12 @@ TFileReplacement::~TFileReplacement() {
 // Only once the file is gone or renamed: a signal in between then finds
 // nothing to remove.
 void TFileReplacement::Forget() {
-  if (FSlot >= 0) PendingSlots[FSlot].State.store(ssFree);
+  ForgetSlot(FSlot);
   FSlot = -1;
 }
 
 void RemovePendingTemporaryFiles() noexcept {
+  Ending.store(true);
   for (TPendingSlot& slot : PendingSlots)
     if (slot.State.load() == ssPending) unlink(slot.Name);
 }

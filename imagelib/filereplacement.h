@@ -32,6 +32,8 @@ private:
   std::unique_ptr<TFileStream> FStream;
 };
 
-// Removes the temporary files of every replacement not yet committed. Only
-// unlinks, so a signal handler may call it before the process ends.
+// Removes the temporary files of every replacement not yet committed, on the
+// way out of the process: a replacement that another thread is still setting
+// up then removes its own file and waits for the end. Only unlinks, so a
+// signal handler may call it.
 void RemovePendingTemporaryFiles() noexcept;

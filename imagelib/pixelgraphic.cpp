@@ -73,7 +73,8 @@ void TPixelGraphic::SetSize(int32_t w, int32_t h, uint8_t n) {
   FBits.reset();
   FBitmapInfo.clear();
   FStride = ((int64_t(bitCount) * w + 31) / 32) * 4;
-  FImageSize = FStride * h;
+  // A product past 64 bits is no smaller a picture: it is refused below.
+  FImageSize = h > 0 && FStride > MaxImageSize / h ? MaxImageSize + 1 : FStride * h;
   if (FImageSize > 0) {
     const int capacity = PaletteCapacity(n);
     if (capacity < PaletteCount()) SetPaletteCount(capacity);

@@ -98,7 +98,8 @@ TEST(PixelGraphic, OversizedPicturesFailLikeARefusedAllocation) {
   const struct {
     int32_t w, h;
     uint8_t n;
-  } cases[] = {{70000, 70000, 3}, {INT32_MAX, 2, 3}, {INT32_MAX, INT32_MAX, 0}, {30000, 30000, 3}};
+  } cases[] = {{70000, 70000, 3},         {INT32_MAX, 2, 3}, {INT32_MAX, INT32_MAX, 0},
+               {2000000000, 2000000000, 3}, {30000, 30000, 3}};
   for (const auto& c : cases) {
     TPixelGraphic g;
     g.SetSize(10, 10, 3);

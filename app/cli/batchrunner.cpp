@@ -9,6 +9,7 @@
 
 #include "cliplatform.h"
 #include "langstr.h"
+#include "stream.h"
 #include "settings.h"
 
 int64_t TMemoryBudget::HalfOfMachineMemory() {
@@ -60,16 +61,19 @@ void TBatchRunner::RunItem(size_t Index, const TBatchItem& Item) {
   // What the header declares is claimed before the picture is loaded.
   const int64_t memory = DeclaredShrinkMemory(Item.Input, FSettings.Size);
   FBudget.Acquire(memory);
+  TShrinkJob job(FSettings);
   try {
-    TShrinkJob(FSettings).Run(Item.Input, Item.Output,
-                              [this, Index](double Fraction) { FDisplay.Progress(Index, Fraction); });
+    job.Run(Item.Input, Item.Output, [this, Index](double Fraction) { FDisplay.Progress(Index, Fraction); });
     if (picture.Warned()) ++FWarned;
   } catch (const std::exception& e) {
     ++FFailures;
     std::string message = e.what();
     if (dynamic_cast<const std::bad_alloc*>(&e))
       message = Language == LanguageGerman ? "Speicheranforderung fehlgeschlagen" : "Memory allocation failed";
-    FDisplay.Message("quillet-cli: " + Item.Input + ": " + message);
+    // A file that cannot be written is the output's failure; a picture refused
+    // on the way out is still the input's.
+    const bool output = job.Saving() && dynamic_cast<const EStreamError*>(&e);
+    FDisplay.Message("quillet-cli: " + (output ? Item.Output : Item.Input) + ": " + message);
   }
   FBudget.Release(memory);
   FDisplay.Finished(Index);

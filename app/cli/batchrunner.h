@@ -32,7 +32,7 @@ public:
   void Release(int64_t Bytes);
 
 private:
-  bool Fits(int64_t Bytes) const { return FInFlight == 0 || FInFlight + Bytes <= FBytes; }
+  bool Fits(int64_t Bytes) const { return FInFlight == 0 || Bytes <= FBytes - FInFlight; }
 
   std::mutex FLock;
   std::condition_variable FFreed;

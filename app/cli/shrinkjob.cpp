@@ -111,6 +111,8 @@ int64_t DeclaredShrinkMemory(const std::string& Input, const TSizeRequest& Size)
   if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return 0;
   if (MaxPixels > 0 && width * height > MaxPixels) return 0;
   const TResultSize result = ResolveResultSize(Size, int32_t(width), int32_t(height));
+  // Such a result is refused before it takes anything.
+  if (MaxPixels > 0 && int64_t(result.Width) * result.Height > MaxPixels) return 0;
   return ShrinkMemoryEstimate(int32_t(width), int32_t(height), result.Width, result.Height);
 }
 
@@ -144,6 +146,7 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
   result.SetGamma(gamma);
   result.SetSaveColorResWarningAction(FSettings.SaveColorResWarningAction);
   result.OnProgress = PhaseProgress(Progress, LoadShare + ShrinkShare, SaveShare);
+  FSaving = true;
   result.SaveToFile(Output);
   if (Progress) Progress(1);
 }

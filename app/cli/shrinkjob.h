@@ -41,7 +41,10 @@ public:
 
   // Raises the failure of any step; Output is then left as it was.
   void Run(const std::string& Input, const std::string& Output, const TJobProgress& Progress);
+  // Whether the run got as far as writing Output.
+  bool Saving() const { return FSaving; }
 
 private:
   const TCliJobSettings& FSettings;
+  bool FSaving = false;
 };

@@ -71,7 +71,8 @@ int LayoutCode(const TPCXHeader& h) {
 void ReadEndPalette(TStream& stream, TPixelGraphic& graphic) {
   const int64_t position = stream.Position();
   const int64_t start = stream.Size() - EndPaletteSize;
-  if (start < 0) RaiseUnknownSubformat();
+  // A file that ends before a palette could follow its header is cut short.
+  if (start < int64_t(HeaderSize)) RaiseEndOfFile();
   uint8_t b[EndPaletteSize];
   stream.SetPosition(start);
   const size_t got = stream.Read(b, sizeof b);

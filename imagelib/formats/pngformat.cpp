@@ -117,6 +117,9 @@ public:
       RaisePNGError(LangStr1(31, "png_create_info_struct"));
     }
     png_set_read_fn(Png, &session, TPNGSession::ReadData);
+    // The pixel limit guards memory; libpng's default of a million rows
+    // would refuse tall pictures the format allows.
+    png_set_user_limits(Png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   }
   ~TPNGReadStructs() { png_destroy_read_struct(&Png, Info ? &Info : nullptr, nullptr); }
   TPNGReadStructs(const TPNGReadStructs&) = delete;
@@ -139,6 +142,7 @@ public:
       RaisePNGError(LangStr1(31, "png_create_info_struct"));
     }
     png_set_write_fn(Png, &session, TPNGSession::WriteData, TPNGSession::Flush);
+    png_set_user_limits(Png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   }
   ~TPNGWriteStructs() { png_destroy_write_struct(&Png, Info ? &Info : nullptr); }
   TPNGWriteStructs(const TPNGWriteStructs&) = delete;
@@ -397,11 +401,14 @@ void TPNGFileFormatWriter::Write(TStream& Stream, TPixelGraphic& Graphic) {
   }
   // libpng takes the gamma as a double but it travels as a single.
   const double fileGamma = float(1.0L / Graphic.Gamma());
+  // gAMA holds 1/100000 steps in 31 bits; a gamma beyond that is left unsaid
+  // rather than failing the whole file.
+  const bool gammaFits = fileGamma >= 0.00001 && fileGamma <= 21474.83647;
   session.Call([&] {
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), depth, colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    if (WriteGamma) png_set_gAMA(png, info, fileGamma);
+    if (WriteGamma && gammaFits) png_set_gAMA(png, info, fileGamma);
     png_write_info(png, info);
     png_set_bgr(png);
   });

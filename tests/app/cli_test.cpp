@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -585,7 +586,8 @@ TEST(CliProgram, FailuresSayWhyInTheMessagesLanguage) {
   EXPECT_TRUE(Has(err("de", {dir / "missing.png", dir / "out.png"}),
                   "Öffnen von " + missing + "fehlgeschlagen: Datei oder Verzeichnis nicht gefunden"));
   EXPECT_TRUE(Has(err("en", {dir / "in.bmp", dir / "folder.png"}), "failed: Is a directory"));
-  EXPECT_TRUE(Has(err("en", {"--width", "100000", "--height", "66666", dir / "in.bmp", dir / "big.bmp"}),
+  EXPECT_TRUE(Has(err("en", {"--max-pixels", "0", "--width", "100000", "--height", "66666", dir / "in.bmp",
+                              dir / "big.bmp"}),
                   "CreateDIBSection failed: not enough memory for a 100000 × 66666 picture"));
 }
 
@@ -627,6 +629,49 @@ TEST(CliProgram, PixelLimitAndMemoryBudget) {
   EXPECT_FALSE(budget.TryAcquire(1));
 }
 
+TEST(CliProgram, HugeResultSizesAreRefusedBeforeAnythingIsWritten) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 20, 10);
+  const std::vector<std::string> huge = {"--language", "en", "--width", "2000000000", "--height", "2000000000"};
+  for (const char* ext : {"bmp", "png", "jpg", "tif", "ppm", "pgm", "pbm", "tga"}) {
+    std::vector<std::string> args = huge;
+    args.insert(args.end(), {dir / "in.bmp", dir / (std::string("out.") + ext)});
+    const TCliRun run = RunCli(args);
+    EXPECT_EQ(run.Status, 1) << ext;
+    EXPECT_TRUE(Has(run.Err, "Picture of 2000000000 × 2000000000 pixels exceeds the limit of 268435456 pixels"))
+        << run.Err;
+    EXPECT_EQ(Listing(dir.Path), "in.bmp");
+  }
+  // Without a limit the pixel memory's own bound refuses it.
+  std::vector<std::string> args = huge;
+  args.insert(args.end(), {"--max-pixels", "0", dir / "in.bmp", dir / "out.bmp"});
+  TCliRun run = RunCli(args);
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Has(run.Err, "not enough memory")) << run.Err;
+  EXPECT_EQ(Listing(dir.Path), "in.bmp");
+
+  TTempDirectory config;
+  SetApplicationDefaults();
+  WidthPercent = HeightPercent = 3e9L;
+  SaveSettings(TSettingsStore(config.Path));
+  SetApplicationDefaults();
+  run = RunCli({"--language", "en", "--use-settings", dir / "in.bmp", dir / "out.png"},
+               "XDG_CONFIG_HOME='" + config.Path + "'");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Has(run.Err, "Picture of 600000000 × 300000000 pixels exceeds the limit")) << run.Err;
+  EXPECT_EQ(Listing(dir.Path), "in.bmp");
+}
+
+TEST(CliProgram, WriteFailuresNameTheOutputFile) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 20, 10);
+  std::filesystem::create_symlink("/dev/full", dir / "full.png");
+  const TCliRun run = RunCli({"--language", "en", dir / "in.bmp", dir / "full.png"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Has(run.Err, "quillet-cli: " + (dir / "full.png") + ": ")) << run.Err;
+  EXPECT_FALSE(Has(run.Err, "in.bmp")) << run.Err;
+}
+
 TEST(CliProgram, SignalsLeaveNoTemporaryFileBehind) {
   TTempDirectory dir;
   const pid_t child = fork();
@@ -640,6 +685,36 @@ TEST(CliProgram, SignalsLeaveNoTemporaryFileBehind) {
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
   EXPECT_EQ(Listing(dir.Path), "");
+
+  // Terminations at any moment of a batch: a temporary file is listed for
+  // removal before it exists.
+  TTempDirectory batch;
+  std::vector<std::string> args = {QUILLET_CLI_PATH, "--jobs", "2", "--output-dir", batch / "out", "--format", "ppm"};
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = batch / ("p" + std::to_string(i) + ".bmp");
+    WritePicture(name, 8, 8);
+    args.push_back(name);
+  }
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::filesystem::create_directory(batch / "out");
+  for (int round = 0; round < 40; ++round) {
+    const pid_t cli = fork();
+    if (cli == 0) {
+      const int devnull = open("/dev/null", O_WRONLY);
+      dup2(devnull, 2);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    usleep(useconds_t(2000 + round * 500));
+    kill(cli, SIGTERM);
+    waitpid(cli, &status, 0);
+    for (const auto& e : std::filesystem::directory_iterator(batch / "out"))
+      EXPECT_NE(e.path().filename().string()[0], '.') << "round " << round << ": " << e.path();
+    std::filesystem::remove_all(batch / "out");
+    std::filesystem::create_directory(batch / "out");
+  }
 
   // A file size limit stops the program in the middle of writing.
   WritePicture(dir / "in.bmp", 120, 90);

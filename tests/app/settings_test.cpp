@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <random>
@@ -63,7 +64,7 @@ void ChangeEverySetting() {
   JPEGCompProgressive = PXMWriteBinary = true;
   JPEGDecompMethod = 2;
   GammaCorrectionOnRead = WriteGamma = false;
-  TIFFWriteCompression = 5;
+  TIFFWriteCompression = 32773;
   TIFFWriteTrueColorPhotInterpret = TIFFWriteGrayScalePhotInterpret = TIFFWriteByteOrder = 1;
   TIFFWriteResolutionUnit = 2;
   TIFFWriteXResolutionNumerator = 72;
@@ -229,16 +230,54 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
   Load();
   EXPECT_EQ(MaxPixels, DefaultMaxPixels);
 
-  // Sizes used later are kept as stored; the pipeline brings them into range.
+  // A value the window could not have stored, or a writer could not take,
+  // keeps its default alone.
+  struct TBadValue {
+    const char* Name;
+    int32_t Value;
+    std::function<int64_t()> Now;
+    int64_t Default;
+  };
+  const std::vector<TBadValue> bad = {
+      {"OptimizedPaletteSize", 1, [] { return OptimizedPaletteSize; }, 252},
+      {"OptimizedPaletteSize", 100000, [] { return OptimizedPaletteSize; }, 252},
+      {"Sharpen", -5, [] { return Sharpen; }, 50},
+      {"Sharpen", 101, [] { return Sharpen; }, 50},
+      {"JPEGCompMethod", 3, [] { return JPEGCompMethod; }, 2},
+      {"JPEGCompQuality", 101, [] { return JPEGCompQuality; }, 80},
+      {"JPEGDecompMethod", -1, [] { return JPEGDecompMethod; }, 0},
+      {"TIFFWriteCompression", 5, [] { return TIFFWriteCompression; }, 1},
+      {"TIFFWriteTrueColorPhotInterpret", 2, [] { return TIFFWriteTrueColorPhotInterpret; }, 0},
+      {"TIFFWriteGrayScalePhotInterpret", -1, [] { return TIFFWriteGrayScalePhotInterpret; }, 0},
+      {"TIFFWriteByteOrder", 2, [] { return TIFFWriteByteOrder; }, 0},
+      {"TIFFWriteResolutionUnit", 3, [] { return TIFFWriteResolutionUnit; }, 1},
+      {"TIFFWriteXResolutionNumerator", 0, [] { return TIFFWriteXResolutionNumerator; }, 300},
+      {"TIFFWriteYResolutionDenominator", -2, [] { return TIFFWriteYResolutionDenominator; }, 1},
+      {"BorderWidth", 1, [] { return BorderWidth; }, 20},
+      {"BorderWidth", 1001, [] { return BorderWidth; }, 20},
+      {"BorderColor", 0x1000000, [] { return BorderColor; }, 0xFFFFFF},
+      {"MemWarning", 0, [] { return MemWarning; }, 8},
+      {"MemWarning", 1025, [] { return MemWarning; }, 8},
+  };
+  for (const TBadValue& b : bad) {
+    SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger(b.Name, b.Value); });
+    Load();
+    EXPECT_EQ(b.Now(), b.Default) << b.Name << " " << b.Value;
+    EXPECT_EQ(MaxPixels, 1000) << b.Name;
+  }
+  for (double gamma : {0.0, -1.0, 10.5, 1e300}) {
+    std::vector<uint8_t> bytes(8);
+    std::memcpy(bytes.data(), &gamma, 8);
+    SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteBinary("ScreenGamma", bytes); });
+    Load();
+    EXPECT_EQ(ScreenGamma, 1.8L) << gamma;
+    EXPECT_FALSE(FastUnknownPalette);
+  }
   SaveChangedThenEdit([](TSettingsKey& key) {
-    key.WriteInteger("OptimizedPaletteSize", 100000);
-    key.WriteInteger("Sharpen", -5);
     key.WriteInteger("IPaletteSize", 256);
     for (int n = 0; n < 256; ++n) key.WriteInteger("IPaletteEntry" + std::to_string(n), n);
   });
   Load();
-  EXPECT_EQ(OptimizedPaletteSize, 100000);
-  EXPECT_EQ(Sharpen, -5);
   EXPECT_EQ(IndividualPalette->PaletteCount(), 256);
   EXPECT_EQ(IndividualPalette->PaletteEntries(255), 255u);
 
@@ -250,7 +289,7 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
     const bool selection = std::string(name) == "Selection";
     EXPECT_EQ(Selection, selection ? 19 : 3);
     EXPECT_EQ(StretchMode, selection ? smFast : smPrecise);
-    EXPECT_EQ(TIFFWriteCompression, 5);
+    EXPECT_EQ(TIFFWriteCompression, 32773);
     EXPECT_EQ(OpenDir, "/pictures/\"in\" quotes\\ and \n newline");
     EXPECT_EQ(IndividualPalette->PaletteEntries(3), RGB(3, 6, 250));
   }
@@ -330,6 +369,21 @@ TEST_F(SettingsTest, FailedSaveLeavesOldFileIntact) {
   Load();
   SaveSettings(TSettingsStore(Root / "plain"));
   EXPECT_FALSE(fs::exists(TSettingsStore(Root / "plain").KeyFile(SettingsKeyPath)));
+}
+
+TEST_F(SettingsTest, SaveWritesThroughALinkAndKeepsTheMode) {
+  SaveChangedThenEdit([](TSettingsKey&) {});
+  const fs::path real = Root / "elsewhere.conf";
+  fs::rename(KeyFile(), real);
+  fs::create_symlink(real, KeyFile());
+  fs::permissions(real, fs::perms(0640));
+  Load();
+  Selection = 5;
+  SaveSettings(Store());
+  EXPECT_TRUE(fs::is_symlink(KeyFile()));
+  EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
+  Load();
+  EXPECT_EQ(Selection, 5);
 }
 
 TEST_F(SettingsTest, LanguageFollowsLocale) {

@@ -229,9 +229,14 @@ TEST(PCXFormat, Refusals) {
     EXPECT_THROW(TPCXFileFormatReader().Read(s, g, 0), EPGPCXFileFormatReader);
     EXPECT_EQ(s.Position(), 128);
   }
+  // Too short to hold a palette behind its header, or the header alone: cut short.
   TPCXFile tiny = f;
   tiny.Trailer.resize(10);
-  EXPECT_EQ(ReadFailure(tiny.Build()), "PCX: Unknown subformat");
+  EXPECT_EQ(ReadFailure(tiny.Build()), "PCX: Unexpected end of file");
+  TPCXFile headerOnly = f;
+  headerOnly.Data.clear();
+  headerOnly.Trailer.clear();
+  EXPECT_EQ(ReadFailure(headerOnly.Build()), "PCX: Unexpected end of file");
 
   EXPECT_EQ(ReadFailure(Bytes(100, 0x0A)), "PCX: Unexpected end of file");
   TPixelGraphic g;

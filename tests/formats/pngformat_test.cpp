@@ -245,6 +245,20 @@ TEST(PNGFormat, RoundTripOfEveryColorResolution) {
   EXPECT_EQ(back.Gamma(), ScreenGamma);
 }
 
+TEST(PNGFormat, PicturesTallerThanAMillionRowsRoundTrip) {
+  TPixelGraphic src;
+  src.SetSize(1, 1000001, 2);
+  src.SetPaletteIdent(pGray256);
+  src.SetPixel(0, 1000000, 200);
+  TMemoryStream s;
+  src.SaveToStreamExt(s, "png");
+  s.SetPosition(0);
+  TPixelGraphic back;
+  back.LoadFromStream(s);
+  ASSERT_EQ(back.GetHeight(), 1000001);
+  EXPECT_EQ(back.GetPixel(0, 1000000), 200u);
+}
+
 TEST(PNGFormat, TwoBitPicturesWidenToFourBits) {
   TPNGLayout gray;
   gray.Width = 7;
@@ -383,6 +397,17 @@ TEST(PNGFormat, GammaOfTheFileBecomesTheGraphicsGamma) {
   layout.Gamma.reset();
   ReadPNG(MakePNG(layout), g);
   EXPECT_EQ(g.Gamma(), ScreenGamma);
+
+  // A gamma that gAMA cannot hold is left out instead of failing the file.
+  for (long double gamma : {0.00001L, 0.0L, -1.0L, 2.2L}) {
+    TPixelGraphic out;
+    out.SetSize(2, 2, 3);
+    out.SetGamma(gamma);
+    TMemoryStream s;
+    out.SaveToStreamExt(s, "png");
+    const std::string bytes(reinterpret_cast<const char*>(s.Memory()), size_t(s.Size()));
+    EXPECT_EQ(bytes.find("gAMA") != std::string::npos, gamma == 2.2L) << double(gamma);
+  }
 }
 
 TEST(PNGFormat, InfoDescribesTheFileWithoutDecoding) {

@@ -302,6 +302,19 @@ TEST_F(MainForm, MemoryWarningAnsweredNoDeclines) {
   EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
 }
 
+TEST_F(MainForm, AResultBeyondThePixelLimitIsRefusedWithoutAsking) {
+  auto f = NewForm(Picture("a.bmp", 64, 48));
+  f->ThreadStartTimerTimer();
+  const TPixelGraphic* before = Result(*f);
+  MemWarning = 1;
+  Type(f->ResultHeightPixelsEdit, "999999");
+  TBoxAnswer error(QMessageBox::Ok);
+  f->ThreadStartTimerTimer();
+  EXPECT_NE(error.Text.indexOf("× 999999 pixels exceeds the limit of 268435456 pixels"), -1) << error.Text.toStdString();
+  EXPECT_EQ(Result(*f), before);
+  EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
+}
+
 TEST_F(MainForm, BadFileDropAndClipboard) {
   const std::string bad = Dir / "bad.bmp";
   std::ofstream(bad) << "BM not really a bitmap";
