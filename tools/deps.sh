@@ -8,6 +8,8 @@ QUILLET_PACKAGES=(
   qt6-base-dev libgl-dev
   # Peers that the tests compare our readers and writers against; never linked.
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs
+  # The README's recipe for many machines is tested with GNU parallel.
+  parallel
 )
 
 quillet_install_deps() {

@@ -1,9 +1,11 @@
 #include "clioptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <string_view>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -71,7 +73,9 @@ std::string PaletteNameOfRow(int32_t row) {
   return std::to_string(row);
 }
 
+// In the registry's order, the one its dialogs show, whichever lookup ran first.
 std::string WriterExtensions() {
+  SortFileFormats(FileFormatWriters());
   std::string list;
   for (const auto& writer : FileFormatWriters()) list += (list.empty() ? "" : ", ") + writer->Extension();
   return list;
@@ -178,6 +182,20 @@ public:
     return side;
   }
 
+  // "WxH", each a whole number of pixels from 1 on.
+  TBox Box() const {
+    const auto whole = [](std::string_view text, int32_t& v) {
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+      return !text.empty() && ec == std::errc() && end == text.data() + text.size() && v >= 1;
+    };
+    const size_t x = FValue.find_first_of("xX");
+    TBox box;
+    if (x == std::string::npos || !whole(std::string_view(FValue).substr(0, x), box.Width) ||
+        !whole(std::string_view(FValue).substr(x + 1), box.Height))
+      Invalid(Text("expected WIDTHxHEIGHT in pixels, e.g. 800x600", "erwartet: BREITExHÖHE in Pixeln, z.B. 800x600"));
+    return box;
+  }
+
   TRGB Color() const {
     const std::string hex = !FValue.empty() && FValue[0] == '#' ? FValue.substr(1) : FValue;
     uint32_t v;
@@ -220,6 +238,12 @@ const std::vector<TOptionInfo>& OptionInfos() {
        [](bool de) { return OnOff(KeepAspectRatio, de); }, [](P&, O& o) { o.KeepAspect = true; }},
       {"--no-keep-aspect", nullptr, "size the sides independently", "die Seiten unabhängig bemessen", nullptr,
        [](P&, O& o) { o.KeepAspect = false; }},
+      {"--fit", "WxH", "the largest size inside W x H pixels that keeps the picture's proportions",
+       "die größte Größe innerhalb von W x H Pixeln, die die Seitenverhältnisse des Bildes wahrt", nullptr,
+       [](P& p, O& o) { o.Fit = p.Box(); }},
+      {"--no-enlarge", nullptr, "never larger than the source: a larger result keeps the source's size",
+       "nie größer als die Quelle: ein größeres Ergebnis behält die Größe der Quelle",
+       [](bool de) { return OnOff(false, de); }, [](P&, O& o) { o.NoEnlarge = true; }},
 
       {nullptr, nullptr, "Palette:", "Palette:", nullptr, nullptr},
       {"--row", "N", "row 0-19 of the palette choice table", "Zeile 0-19 der Palettentabelle",
@@ -233,8 +257,8 @@ const std::vector<TOptionInfo>& OptionInfos() {
        "Farbtiefe der Paletten source, individual und optimized",
        [](bool de) { return std::string(de ? "nach der Größe der Palette" : "from the palette's size"); },
        [](P& p, O&) {
-         constexpr int bits[] = {1, 4, 8, 24};
-         p.FBits = bits[p.Choice({"1", "4", "8", "24"})];
+         constexpr int bits[] = {1, 4, 8};
+         p.FBits = bits[p.Choice({"1", "4", "8"})];
        }},
       {"--individual-palette", "FILE", "take the individual palette from a picture file (with --palette individual)",
        "die individuelle Palette aus einer Bilddatei laden (mit --palette individual)",
@@ -279,9 +303,9 @@ const std::vector<TOptionInfo>& OptionInfos() {
          o.DoBorder = frame != 0;
          if (frame != 0) o.BorderEllipse = frame == 2;
        }},
-      {"--frame-width", "N", "frame width in pixels (with --frame)", "Rahmenbreite in Pixeln (mit --frame)",
-       [](bool) { return std::to_string(BorderWidth); },
-       [](P& p, O& o) { o.BorderWidth = p.Integer(0, std::numeric_limits<int32_t>::max()); }},
+      {"--frame-width", "N", "frame width in pixels, 2-1000 (with --frame)",
+       "Rahmenbreite in Pixeln, 2-1000 (mit --frame)", [](bool) { return std::to_string(BorderWidth); },
+       [](P& p, O& o) { o.BorderWidth = p.Integer(2, 1000); }},
       {"--frame-color", "RRGGBB", "frame colour (with --frame)", "Rahmenfarbe (mit --frame)",
        [](bool) { return HexColor(BorderColor); },
        [](P& p, O& o) { o.BorderColor = p.Color(); }},
@@ -336,7 +360,8 @@ const std::vector<TOptionInfo>& OptionInfos() {
       {nullptr, nullptr, "Batch and output:", "Stapelbetrieb und Ausgabe:", nullptr, nullptr},
       {"--output-dir", "DIR", "save each INPUT as DIR/<name>.EXT", "jede INPUT-Datei als DIR/<Name>.EXT speichern",
        nullptr, [](P& p, O& o) { o.OutputDir = p.Value(); }},
-      {"--format", "EXT", "output format of --output-dir, by extension", "Ausgabeformat für --output-dir, als Endung",
+      {"--format", "EXT", "output format of --output-dir or of standard output (-), by extension",
+       "Ausgabeformat für --output-dir oder die Standardausgabe (-), als Endung",
        nullptr, [](P& p, O& o) { o.Format = p.Value(); }},
       {"--jobs", "N", "pictures worked on at once, as far as half the memory allows (-j)",
        "gleichzeitig bearbeitete Bilder, soweit der halbe Speicher reicht (-j)",
@@ -372,11 +397,15 @@ const TOptionInfo* FindOption(const std::string& name) {
   return nullptr;
 }
 
-std::string ShortAlias(const std::string& arg) {
-  if (arg == "-h") return "--help";
-  if (arg == "-q") return "--quiet";
-  if (arg == "-j") return "--jobs";
-  return arg;
+// The one-letter forms, which may be bundled as getopt takes them: -qj2 is
+// -q -j 2.
+const char* LongName(char letter) {
+  switch (letter) {
+    case 'h': return "--help";
+    case 'q': return "--quiet";
+    case 'j': return "--jobs";
+    default: return nullptr;
+  }
 }
 
 // An option and its text in two columns, the text wrapped within the
@@ -411,13 +440,41 @@ std::string HelpHint(bool de) {
   return de ? "Siehe 'quillet-cli --help'." : "Try 'quillet-cli --help'.";
 }
 
-TCliOptions TCliParser::Parse(const std::vector<std::string>& args) {
+// The line with every one-letter option written out long, a value joined
+// to its option with "=" ("-j2" and "-j 2" become "--jobs=2" and "--jobs 2").
+// A lone "-" is an operand: standard input or output.
+std::vector<std::string> LongForms(const std::vector<std::string>& args, bool de) {
+  std::vector<std::string> expanded;
+  bool optionsEnded = false;
+  for (const std::string& arg : args) {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-' || arg[1] == '-') {
+      optionsEnded = optionsEnded || arg == "--";
+      expanded.push_back(arg);
+      continue;
+    }
+    for (size_t k = 1; k < arg.size(); ++k) {
+      const char* name = LongName(arg[k]);
+      if (!name)
+        throw ECliUsage((de ? "unbekannte Option '-" : "unknown option '-") + std::string(1, arg[k]) + "'",
+                        HelpHint(de));
+      if (FindOption(name)->Argument && k + 1 < arg.size()) {
+        expanded.push_back(std::string(name) + "=" + arg.substr(k + 1));
+        break;
+      }
+      expanded.push_back(name);
+    }
+  }
+  return expanded;
+}
+
+TCliOptions TCliParser::Parse(const std::vector<std::string>& given) {
+  const std::vector<std::string> args = LongForms(given, FGerman);
   TCliOptions o;
   // --help and --version win over anything else on the line; the help
   // shows the stored values with --use-settings.
   for (const std::string& arg : args) {
     if (arg == "--") break;
-    if (arg == "--help" || arg == "-h") o.Mode = cmHelp;
+    if (arg == "--help") o.Mode = cmHelp;
     if (arg == "--version" && o.Mode != cmHelp) o.Mode = cmVersion;
     if (arg == "--use-settings") o.UseSettings = true;
   }
@@ -437,7 +494,7 @@ TCliOptions TCliParser::Parse(const std::vector<std::string>& args) {
     }
     const size_t equals = arg.find('=');
     const bool inlineValue = arg.starts_with("--") && equals != std::string::npos;
-    FOption = ShortAlias(inlineValue ? arg.substr(0, equals) : arg);
+    FOption = inlineValue ? arg.substr(0, equals) : arg;
     const TOptionInfo* option = FindOption(FOption);
     if (!option) throw ECliUsage(Text("unknown option '", "unbekannte Option '") + FOption + "'", HelpHint(FGerman));
     if (option->Argument) {
@@ -455,6 +512,9 @@ TCliOptions TCliParser::Parse(const std::vector<std::string>& args) {
     }
     option->Apply(*this, o);
   }
+  if (o.Fit && (o.Width || o.Height))
+    throw ECliUsage(Text("--fit does not go with --width or --height", "--fit passt nicht zu --width oder --height"),
+                    Text("Give the box or the sides.", "Bitte den Rahmen oder die Seiten angeben."));
   ResolvePalette(o);
   ResolveMode(o, positional);
   return o;
@@ -504,7 +564,8 @@ void TCliParser::CheckWriter(const std::string& extension, const std::string& wh
 }
 
 void TCliParser::ResolveMode(TCliOptions& o, std::vector<std::string>& positional) const {
-  const bool batch = !o.OutputDir.empty() || !o.Format.empty();
+  const bool toStdout = o.OutputDir.empty() && positional.size() == 2 && positional[1] == "-";
+  const bool batch = !o.OutputDir.empty() || (!o.Format.empty() && !toStdout);
   if (o.Mode == cmInfo) {
     if (batch)
       throw ECliUsage(Text("--info does not go with --output-dir or --format",
@@ -524,6 +585,10 @@ void TCliParser::ResolveMode(TCliOptions& o, std::vector<std::string>& positiona
     if (o.Format.empty())
       throw ECliUsage(Text("--output-dir needs --format", "--output-dir braucht --format"), usage);
     if (positional.empty()) throw ECliUsage(Text("no input files", "keine Eingabedateien"), usage);
+    if (std::find(positional.begin(), positional.end(), "-") != positional.end())
+      throw ECliUsage(Text("standard input (-) gives no name to save under DIR",
+                           "die Standardeingabe (-) gibt keinen Namen zum Speichern in DIR"),
+                      "quillet-cli [OPTIONS] --format EXT - OUTPUT|-");
     if (o.Format[0] == '.') o.Format.erase(0, 1);
     CheckWriter(o.Format, "--format");
     o.Inputs = std::move(positional);
@@ -537,7 +602,15 @@ void TCliParser::ResolveMode(TCliOptions& o, std::vector<std::string>& positiona
   o.Mode = cmSingle;
   o.Inputs = {positional[0]};
   o.Output = positional[1];
-  CheckWriter(FileNameExtension(o.Output), o.Output);
+  if (!toStdout) {
+    CheckWriter(FileNameExtension(o.Output), o.Output);
+    return;
+  }
+  if (o.Format.empty())
+    throw ECliUsage(Text("standard output (-) needs --format", "die Standardausgabe (-) braucht --format"),
+                    "quillet-cli [OPTIONS] --format EXT INPUT -");
+  if (o.Format[0] == '.') o.Format.erase(0, 1);
+  CheckWriter(o.Format, "--format");
 }
 
 }  // namespace
@@ -599,9 +672,12 @@ std::string CliHelpText(int32_t Language) {
   text += " quillet-cli [OPTIONS] INPUT OUTPUT\n";
   const std::string indent(de ? 7 : 6, ' ');
   text += indent + " quillet-cli [OPTIONS] --output-dir DIR --format EXT INPUT...\n";
+  text += indent + " quillet-cli [OPTIONS] --format EXT INPUT|- -\n";
   text += indent + " quillet-cli --info FILE...\n";
   text += de ? "\nVerkleinert Bilder wie Quillet. Das Format von OUTPUT richtet sich nach seiner Endung.\n"
-             : "\nShrinks pictures as Quillet does. OUTPUT's extension chooses its format.\n";
+               "Als INPUT liest - die Standardeingabe, als OUTPUT schreibt es auf die Standardausgabe.\n"
+             : "\nShrinks pictures as Quillet does. OUTPUT's extension chooses its format.\n"
+               "As INPUT, - reads standard input; as OUTPUT, it writes standard output.\n";
   for (const TOptionInfo& option : OptionInfos()) {
     if (!option.Name) {
       text += std::string("\n") + (de ? option.German : option.English) + "\n";

@@ -32,7 +32,7 @@ struct TCliOptions {
   std::vector<std::string> Inputs;
   std::string Output;
   std::string OutputDir;
-  // Extension of the batch's output files, without a dot.
+  // Extension of the batch's output files, or of standard output, without a dot.
   std::string Format;
   unsigned Jobs = 0;  // 0: one per core
   bool Quiet = false;
@@ -43,6 +43,8 @@ struct TCliOptions {
   std::optional<TSideSize> Width;
   std::optional<TSideSize> Height;
   std::optional<bool> KeepAspect;
+  std::optional<TBox> Fit;
+  bool NoEnlarge = false;
 
   std::optional<uint8_t> Selection;
   // --palette and --bits as given; a flagged palette without --bits takes

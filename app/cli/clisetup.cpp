@@ -192,6 +192,9 @@ TCliJobSettings CliJobSettings(const TCliOptions& o) {
   s.Size.WidthPercent = WidthPercent;
   s.Size.HeightPercent = HeightPercent;
   s.Size.KeepAspect = KeepAspectRatio;
+  s.Size.Fit = o.Fit;
+  s.Size.NoEnlarge = o.NoEnlarge;
+  s.OutputFormat = o.Format;
   s.MinimizeInterference = MinimizeInterference;
   s.SaveColorResWarningAction = o.Strict ? pgwaRaise : pgwaIgnore;
   s.ReadWarningAction = o.Strict ? pgwaRaise : pgwaOKBox;

@@ -14,6 +14,7 @@
 #include "pixelgraphic.h"
 #include "pixellimit.h"
 #include "settings.h"
+#include "standardstreams.h"
 
 namespace {
 
@@ -121,7 +122,16 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
   auto source = std::make_unique<TPixelGraphic>();
   source->OnProgress = PhaseProgress(Progress, 0, LoadShare);
   source->SetReadWarningAction(FSettings.ReadWarningAction);
-  RunWithMemoryContext([&] { source->LoadFromFile(Input); }, source.get(), {}, language);
+  RunWithMemoryContext(
+      [&] {
+        if (!IsStandardStream(Input)) {
+          source->LoadFromFile(Input);
+        } else {
+          // Without a name the format is found from the content alone.
+          source->LoadFromStream(*ReadStandardInput());
+        }
+      },
+      source.get(), {}, language);
   source->OnProgress = nullptr;
   if (source->GetWidth() <= 0 || source->GetHeight() <= 0) throw EPGEmpty(LangStr1(16, Input));
 
@@ -147,6 +157,12 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
   result.SetSaveColorResWarningAction(FSettings.SaveColorResWarningAction);
   result.OnProgress = PhaseProgress(Progress, LoadShare + ShrinkShare, SaveShare);
   FSaving = true;
-  result.SaveToFile(Output);
+  if (IsStandardStream(Output)) {
+    TMemoryStream output;
+    result.SaveToStreamExt(output, FSettings.OutputFormat);
+    WriteStandardOutput(output);
+  } else {
+    result.SaveToFile(Output);
+  }
   if (Progress) Progress(1);
 }

@@ -19,6 +19,8 @@ struct TCliJobSettings {
   TPGWarningAction ReadWarningAction = pgwaOKBox;
   // A source palette row takes its depth from each picture's palette.
   bool SourcePaletteDepthFromPicture = false;
+  // The format of standard output ("-"), by extension.
+  std::string OutputFormat;
 };
 
 // The row of the source palette for a picture: at the depth its palette's

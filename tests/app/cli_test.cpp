@@ -125,7 +125,7 @@ TEST(CliOptions, ModesAndValues) {
   EXPECT_EQ(Parse({"--bogus", "--version"}).Mode, cmVersion);
   EXPECT_EQ(Parse({"--version", "-h"}).Mode, cmHelp);
 
-  o = Parse({"--frame", "oval", "--frame-color", "FF8000", "--frame-width", "0", "--stretch-mode", "medium",
+  o = Parse({"--frame", "oval", "--frame-color", "FF8000", "--frame-width", "2", "--stretch-mode", "medium",
              "--jpeg-write-method", "precise", "--jpeg-read-method", "float", "--tiff-compression", "packbits",
              "--tiff-byte-order", "MM", "--tiff-cmyk", "--tiff-white-is-zero", "--screen-gamma", "2.2",
              "--sharpen", "0", "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette",
@@ -134,7 +134,7 @@ TEST(CliOptions, ModesAndValues) {
   EXPECT_EQ(o.DoBorder, true);
   EXPECT_EQ(o.BorderEllipse, true);
   EXPECT_EQ(o.BorderColor, RGB(255, 128, 0));
-  EXPECT_EQ(o.BorderWidth, 0);
+  EXPECT_EQ(o.BorderWidth, 2);
   EXPECT_EQ(o.StretchMode, smMedium);
   EXPECT_EQ(o.JPEGCompMethod, 0);
   EXPECT_EQ(o.JPEGDecompMethod, 2);
@@ -152,6 +152,28 @@ TEST(CliOptions, ModesAndValues) {
   EXPECT_EQ(o.OptimizedPaletteSize, 16);
   EXPECT_EQ(o.Language, LanguageGerman);
   EXPECT_TRUE(o.Strict && o.UseSettings);
+  // The forms getopt takes: values joined or apart, one-letter options bundled.
+  for (auto args : std::vector<std::vector<std::string>>{{"-j2"}, {"-j", "2"}, {"--jobs=2"}, {"--jobs", "2"},
+                                                          {"-qj2"}, {"-qj", "2"}}) {
+    args.insert(args.end(), {"--output-dir", "d", "--format", "png", "a.bmp"});
+    o = ParseCliOptions(args, LanguageEnglish);
+    EXPECT_EQ(o.Jobs, 2u) << args[0];
+    EXPECT_EQ(o.Quiet, args[0].starts_with("-q")) << args[0];
+  }
+  EXPECT_EQ(Parse({"-qh"}).Mode, cmHelp);
+  // A lone "-" is standard input or output; standard output takes --format.
+  o = Parse({"--format", "png", "-", "-"});
+  EXPECT_EQ(o.Mode, cmSingle);
+  EXPECT_EQ(o.Inputs[0], "-");
+  EXPECT_EQ(o.Output, "-");
+  EXPECT_EQ(o.Format, "png");
+  EXPECT_EQ(Parse({"-", "out.png"}).Inputs[0], "-");
+  o = Parse({"--fit", "800x600", "--no-enlarge", "a.bmp", "b.bmp"});
+  ASSERT_TRUE(o.Fit);
+  EXPECT_EQ(o.Fit->Width, 800);
+  EXPECT_EQ(o.Fit->Height, 600);
+  EXPECT_TRUE(o.NoEnlarge);
+
   // "none" switches the frame off without touching its shape.
   o = Parse({"--frame", "none", "a.bmp", "b.bmp"});
   EXPECT_EQ(o.DoBorder, false);
@@ -192,6 +214,16 @@ TEST(CliOptions, UsageErrorsCarryAHint) {
            {"--output-dir", "d", "--format", "png"},
            {"--info"},
            {"--info", "--format", "png", "a.bmp"},
+           {"-x", "a.bmp", "b.bmp"},
+           {"-qx", "a.bmp", "b.bmp"},
+           {"-jx", "--output-dir", "d", "--format", "bmp", "a.bmp"},
+           {"--frame", "rect", "--frame-width", "1", "a.bmp", "b.bmp"},
+           {"--frame", "rect", "--frame-width", "1001", "a.bmp", "b.bmp"},
+           {"--fit", "800", "a.bmp", "b.bmp"},
+           {"--fit", "0x600", "a.bmp", "b.bmp"},
+           {"--fit", "800x600", "--width", "5", "a.bmp", "b.bmp"},
+           {"a.bmp", "-"},
+           {"--output-dir", "d", "--format", "png", "-"},
        }) {
     std::string hint;
     try {
@@ -295,6 +327,31 @@ TEST(CliResultSize, FollowsTheWindowsFieldArithmetic) {
   s = ResolveResultSize(r, 1000, 500);
   EXPECT_EQ(s.Width, 64);
   EXPECT_EQ(s.Height, 50);
+
+  // A box: the side that fills it, the other rounded half up, never 0.
+  TSizeRequest fit;
+  fit.Fit = TBox{800, 800};
+  const struct {
+    int32_t w, h, rw, rh;
+  } boxed[] = {{4000, 3000, 800, 600}, {3000, 4000, 600, 800}, {1001, 750, 800, 599},
+               {640, 480, 800, 600},   {100000, 1, 800, 1},    {INT32_MAX, INT32_MAX - 1, 800, 800}};
+  for (const auto& b : boxed) {
+    s = ResolveResultSize(fit, b.w, b.h);
+    EXPECT_EQ(s.Width, b.rw) << b.w << "x" << b.h;
+    EXPECT_EQ(s.Height, b.rh) << b.w << "x" << b.h;
+  }
+  // Never enlarged: a larger result on either side keeps the source's size.
+  fit.NoEnlarge = true;
+  s = ResolveResultSize(fit, 640, 480);
+  EXPECT_EQ(s.Width, 640);
+  EXPECT_EQ(s.Height, 480);
+  EXPECT_EQ(ResolveResultSize(fit, 4000, 3000).Width, 800);
+  r.NoEnlarge = true;
+  r.Width = TSideSize{true, 150, 0};
+  r.Height.reset();
+  s = ResolveResultSize(r, 1000, 400);
+  EXPECT_EQ(s.Width, 1000);
+  EXPECT_EQ(s.Height, 400);
 }
 
 TEST(CliHelp, ListsEveryOptionWithItsDefault) {
@@ -660,6 +717,25 @@ TEST(CliProgram, HugeResultSizesAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(run.Status, 1);
   EXPECT_TRUE(Has(run.Err, "Picture of 600000000 × 300000000 pixels exceeds the limit")) << run.Err;
   EXPECT_EQ(Listing(dir.Path), "in.bmp");
+}
+
+TEST(CliProgram, StandardInputAndOutputInAPipe) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.bmp", 40, 30);
+  ASSERT_EQ(RunCli({"--palette", "optimized", dir / "in.bmp", dir / "file.png"}).Status, 0);
+  const std::string pipe = std::string("cat '") + (dir / "in.bmp") + "' | " + QUILLET_CLI_PATH +
+                           " --palette optimized --format png - - >'" + (dir / "piped.png") + "' 2>'" +
+                           (dir / "err") + "'";
+  ASSERT_EQ(std::system(pipe.c_str()), 0) << FileText(dir / "err");
+  EXPECT_EQ(FileText(dir / "piped.png"), FileText(dir / "file.png"));
+  EXPECT_EQ(FileText(dir / "err"), "");
+  // What cannot be read from a pipe is named as the pipe.
+  std::ofstream(dir / "junk") << "junk";
+  const std::string junk = std::string(QUILLET_CLI_PATH) + " --language en - '" + (dir / "out.png") + "' <'" +
+                           (dir / "junk") + "' 2>'" + (dir / "err") + "'";
+  EXPECT_NE(std::system(junk.c_str()), 0);
+  EXPECT_EQ(FileText(dir / "err"), "quillet-cli: -: Unknown file format\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
 }
 
 TEST(CliProgram, WriteFailuresNameTheOutputFile) {
