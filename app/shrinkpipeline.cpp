@@ -120,6 +120,15 @@ std::string QualityHintText(int32_t Language) {
   return German(Language) ? "Bildqualität ist besser als angezeigt!" : "Quality of picture is better than displayed!";
 }
 
+std::string RunTimesText(const TRunTimes& Times) {
+  static const char* const names[] = {"stretch", "sharpen", "border", "palette", "map"};
+  const auto ms = [](double milliseconds) { return std::to_string(std::llround(milliseconds)) + " ms"; };
+  std::string text = "run " + ms(Times.Milliseconds);
+  for (size_t i = 0; i < Times.Stages.size(); ++i)
+    text += (i == 0 ? " (" : ", ") + std::string(names[Times.Stages[i].Stage]) + " " + ms(Times.Stages[i].Milliseconds);
+  return Times.Stages.empty() ? text : text + ")";
+}
+
 int32_t ProgressPercent(int Step, int Max) { return int32_t(int64_t(Step) * 100 / (Max == 0 ? 1 : Max)); }
 
 TShrinkRun TShrinkPipeline::Run(const TPixelGraphic& Source, int32_t ResultWidth, int32_t ResultHeight,
@@ -157,6 +166,9 @@ TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<
 
   FSettings = Settings;
   FAbortRequest = false;
+  FTimes = TRunTimes();
+  FStageOpen = false;
+  FRunStart = std::chrono::steady_clock::now();
   SetStage(psStretch);
   std::unique_ptr<TPixelGraphic> copy = std::move(Taken);
   if (!copy) {
@@ -168,6 +180,8 @@ TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<
   if (strength != 0 && !FAbortRequest) r = Sharpened(*r, strength);
   if (FSettings.DoBorder && FSettings.BorderWidth > 0 && !FAbortRequest) r = Framed(*r);
   if (PaletteChoiceRow(FSettings.Selection).BitCountNum != 3 && !FAbortRequest) r = Reduced(*r, *copy);
+  EndStage();
+  FTimes.Milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - FRunStart).count();
   if (FAbortRequest) return {soAborted, nullptr};
   r->OnProgress = nullptr;
   return {soFinished, std::move(r)};
@@ -186,7 +200,20 @@ std::unique_ptr<TPixelGraphic> TShrinkPipeline::NewTarget(int32_t Width, int32_t
   return target;
 }
 
-void TShrinkPipeline::SetStage(TPipelineStage Stage) { FStageText = PipelineStageText(Stage, FSettings.Language); }
+void TShrinkPipeline::SetStage(TPipelineStage Stage) {
+  EndStage();
+  FStageText = PipelineStageText(Stage, FSettings.Language);
+  FTimes.Stages.push_back({Stage, 0});
+  FStageStart = std::chrono::steady_clock::now();
+  FStageOpen = true;
+}
+
+void TShrinkPipeline::EndStage() {
+  if (!FStageOpen) return;
+  FStageOpen = false;
+  FTimes.Stages.back().Milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - FStageStart).count();
+}
 
 void TShrinkPipeline::PipelineProgress(TObject* Sender, int Step, int Max, bool& Abort) {
   Abort = FAbortRequest;

@@ -65,6 +65,7 @@ void TBatchRunner::RunItem(size_t Index, const TBatchItem& Item) {
   try {
     job.Run(Item.Input, Item.Output, [this, Index](double Fraction) { FDisplay.Progress(Index, Fraction); });
     if (picture.Warned()) ++FWarned;
+    if (FSettings.Verbose) FDisplay.Message("quillet-cli: " + Item.Input + ": " + job.TimesText());
   } catch (const std::exception& e) {
     ++FFailures;
     std::string message = e.what();

@@ -373,6 +373,9 @@ const std::vector<TOptionInfo>& OptionInfos() {
        nullptr, [](P&, O& o) { o.Mode = cmInfo; }},
       {"--quiet", nullptr, "no progress bar (-q)", "kein Fortschrittsbalken (-q)", nullptr,
        [](P&, O& o) { o.Quiet = true; }},
+      {"--verbose", nullptr, "the milliseconds of loading, of each step of the run and of saving, per picture (-v)",
+       "die Millisekunden von Laden, jedem Schritt der Berechnung und Speichern, je Bild (-v)", nullptr,
+       [](P&, O& o) { o.Verbose = true; }},
       {"--strict", nullptr,
        "refuse a picture whose reading warns, or whose colour resolution the output format cannot hold",
        "ein Bild ablehnen, wenn beim Lesen gewarnt wird oder das Ausgabeformat seine Farbauflösung nicht "
@@ -404,6 +407,7 @@ const char* LongName(char letter) {
     case 'h': return "--help";
     case 'q': return "--quiet";
     case 'j': return "--jobs";
+    case 'v': return "--verbose";
     default: return nullptr;
   }
 }

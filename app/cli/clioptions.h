@@ -36,6 +36,7 @@ struct TCliOptions {
   std::string Format;
   unsigned Jobs = 0;  // 0: one per core
   bool Quiet = false;
+  bool Verbose = false;
   bool UseSettings = false;
   bool Strict = false;
   std::optional<int32_t> Language;

@@ -195,6 +195,7 @@ TCliJobSettings CliJobSettings(const TCliOptions& o) {
   s.Size.Fit = o.Fit;
   s.Size.NoEnlarge = o.NoEnlarge;
   s.OutputFormat = o.Format;
+  s.Verbose = o.Verbose;
   s.MinimizeInterference = MinimizeInterference;
   s.SaveColorResWarningAction = o.Strict ? pgwaRaise : pgwaIgnore;
   s.ReadWarningAction = o.Strict ? pgwaRaise : pgwaOKBox;

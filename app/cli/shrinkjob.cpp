@@ -1,6 +1,7 @@
 #include "shrinkjob.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -118,7 +119,13 @@ int64_t DeclaredShrinkMemory(const std::string& Input, const TSizeRequest& Size)
 }
 
 void TShrinkJob::Run(const std::string& Input, const std::string& Output, const TJobProgress& Progress) {
+  using TClock = std::chrono::steady_clock;
+  const auto since = [](TClock::time_point start) {
+    return std::to_string(std::llround(std::chrono::duration<double, std::milli>(TClock::now() - start).count())) +
+           " ms";
+  };
   const int32_t language = FSettings.Shrink.Language;
+  TClock::time_point start = TClock::now();
   auto source = std::make_unique<TPixelGraphic>();
   source->OnProgress = PhaseProgress(Progress, 0, LoadShare);
   source->SetReadWarningAction(FSettings.ReadWarningAction);
@@ -133,6 +140,7 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
       },
       source.get(), {}, language);
   source->OnProgress = nullptr;
+  const std::string loadTime = since(start);
   if (source->GetWidth() <= 0 || source->GetHeight() <= 0) throw EPGEmpty(LangStr1(16, Input));
 
   const TResultSize size = ResolveResultSize(FSettings.Size, source->GetWidth(), source->GetHeight());
@@ -157,6 +165,7 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
   result.SetSaveColorResWarningAction(FSettings.SaveColorResWarningAction);
   result.OnProgress = PhaseProgress(Progress, LoadShare + ShrinkShare, SaveShare);
   FSaving = true;
+  start = TClock::now();
   if (IsStandardStream(Output)) {
     TMemoryStream output;
     result.SaveToStreamExt(output, FSettings.OutputFormat);
@@ -164,5 +173,6 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
   } else {
     result.SaveToFile(Output);
   }
+  FTimesText = "load " + loadTime + ", " + RunTimesText(pipeline.LastRunTimes()) + ", save " + since(start);
   if (Progress) Progress(1);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // One picture of quillet-cli: load, size, shrink, save.
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,7 @@ struct TCliJobSettings {
   bool SourcePaletteDepthFromPicture = false;
   // The format of standard output ("-"), by extension.
   std::string OutputFormat;
+  bool Verbose = false;
 };
 
 // The row of the source palette for a picture: at the depth its palette's
@@ -45,8 +47,11 @@ public:
   void Run(const std::string& Input, const std::string& Output, const TJobProgress& Progress);
   // Whether the run got as far as writing Output.
   bool Saving() const { return FSaving; }
+  // "load 120 ms, run 412 ms (stretch 180 ms, ...), save 31 ms" of a finished run.
+  const std::string& TimesText() const { return FTimesText; }
 
 private:
   const TCliJobSettings& FSettings;
   bool FSaving = false;
+  std::string FTimesText;
 };

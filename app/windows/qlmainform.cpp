@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -42,6 +43,10 @@
 #include "settings.h"
 #include "statuspanels.h"
 #include "tickcount.h"
+
+// One line per run with its stages' times; off unless
+// QT_LOGGING_RULES="quillet.pipeline.debug=true".
+Q_LOGGING_CATEGORY(PipelineLog, "quillet.pipeline", QtWarningMsg)
 
 namespace {
 
@@ -697,6 +702,7 @@ void TQLMainForm::ThreadStartTimerTimer() {
   TShrinkRun run{soDeclined, nullptr};
   try {
     run = FPipeline.Run(*source, *width, *height, InterferenceCB->isChecked(), CurrentShrinkSettings());
+    if (run.Outcome == soFinished) qCDebug(PipelineLog).noquote() << Q(RunTimesText(FPipeline.LastRunTimes()));
   } catch (const std::exception& e) {
     ShowStatus(rsWaiting);
     ShowError(e.what());

@@ -729,6 +729,12 @@ TEST(CliProgram, StandardInputAndOutputInAPipe) {
   ASSERT_EQ(std::system(pipe.c_str()), 0) << FileText(dir / "err");
   EXPECT_EQ(FileText(dir / "piped.png"), FileText(dir / "file.png"));
   EXPECT_EQ(FileText(dir / "err"), "");
+  // --verbose times go to standard error, one line a picture.
+  const TCliRun verbose = RunCli({"-v", dir / "in.bmp", dir / "timed.png"});
+  EXPECT_TRUE(verbose.Err.starts_with("quillet-cli: " + (dir / "in.bmp") + ": load ")) << verbose.Err;
+  EXPECT_TRUE(Has(verbose.Err, " ms, run ") && Has(verbose.Err, "(stretch ") && Has(verbose.Err, "), save "))
+      << verbose.Err;
+  EXPECT_EQ(verbose.Out, "");
   // What cannot be read from a pipe is named as the pipe.
   std::ofstream(dir / "junk") << "junk";
   const std::string junk = std::string(QUILLET_CLI_PATH) + " --language en - '" + (dir / "out.png") + "' <'" +

@@ -164,6 +164,17 @@ TEST(ShrinkPipeline, StagesAndTheirTexts) {
   s.BorderWidth = 0;
   EXPECT_EQ(StagesOfRun(pipeline, source, s),
             (std::vector<std::string>{"Strecken/schrumpfen", "Optimale Palette bestimmen", "Auf Palette abbilden"}));
+  // The times name the stages that ran, in order, and add up to at most the run.
+  const TRunTimes& times = pipeline.LastRunTimes();
+  ASSERT_EQ(times.Stages.size(), 3u);
+  EXPECT_EQ(times.Stages[1].Stage, psOptimizedPalette);
+  double sum = 0;
+  for (const auto& stage : times.Stages) sum += stage.Milliseconds;
+  EXPECT_LE(sum, times.Milliseconds);
+  TRunTimes example;
+  example.Milliseconds = 412.4;
+  example.Stages = {{psStretch, 180.2}, {psMapToPalette, 231.5}};
+  EXPECT_EQ(RunTimesText(example), "run 412 ms (stretch 180 ms, map 232 ms)");
 
   EXPECT_EQ(RunStateText(rsBusy, LanguageGerman), "BESCHÄFTIGT");
   EXPECT_EQ(RunStateText(rsWaiting, LanguageEnglish), "WAITING");

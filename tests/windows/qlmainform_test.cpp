@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -300,6 +301,25 @@ TEST_F(MainForm, MemoryWarningAnsweredNoDeclines) {
   EXPECT_EQ(Result(*f)->GetWidth(), 0);
   EXPECT_FALSE(f->ThreadStartTimer->isActive());
   EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
+}
+
+TEST_F(MainForm, RunsAreLoggedWhenTheCategoryIsOn) {
+  static QStringList lines;
+  lines.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext& context, const QString& text) {
+        if (QString(context.category) == "quillet.pipeline") lines << text;
+      });
+  auto f = NewForm(Picture("a.bmp", 64, 48));
+  f->ThreadStartTimerTimer();
+  EXPECT_TRUE(lines.isEmpty());
+  QLoggingCategory::setFilterRules("quillet.pipeline.debug=true");
+  Type(f->ResultWidthPercentEdit, "25");
+  f->ThreadStartTimerTimer();
+  QLoggingCategory::setFilterRules(QString());
+  qInstallMessageHandler(previous);
+  ASSERT_EQ(lines.size(), 1);
+  EXPECT_TRUE(lines[0].startsWith("run ") && lines[0].contains("(stretch ")) << lines[0].toStdString();
 }
 
 TEST_F(MainForm, AResultBeyondThePixelLimitIsRefusedWithoutAsking) {
