@@ -17,9 +17,24 @@ for program in quillet quillet-cli quillet-view; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program missing"
 done
 
+# Each help page's contents list reaches every section, its links all land, and
+# both languages have the same sections; the window opens a page at context1000.
+page_ids() { grep -o ' id="[^"]*"' "$1" | sed 's/.*id="\(.*\)"/\1/' | sort; }
 for page in QuilletE.html QuilletD.html; do
-  [ -s "$prefix/share/quillet/help/$page" ] || fail "help page $page missing"
+  help=$prefix/share/quillet/help/$page
+  [ -s "$help" ] || { fail "help page $page missing"; continue; }
+  ids=$(page_ids "$help")
+  links=$(grep -o 'href="#[^"]*"' "$help" | sed 's/href="#\(.*\)"/\1/' | sort)
+  for link in $links; do
+    echo "$ids" | grep -qx "$link" || fail "$page links to the missing #$link"
+  done
+  for section in $(sed -n 's/.*<h2 id="\([^"]*\)".*/\1/p' "$help"); do
+    echo "$links" | grep -qx "$section" || fail "$page's contents lack #$section"
+  done
+  echo "$ids" | grep -qx context1000 || fail "$page lacks #context1000"
 done
+[ "$(page_ids "$prefix/share/quillet/help/QuilletE.html")" = "$(page_ids "$prefix/share/quillet/help/QuilletD.html")" ] ||
+  fail "the English and German help pages have different sections"
 
 cmp -s "$source/LICENSE" "$prefix/share/doc/quillet/LICENSE" || fail "share/doc/quillet/LICENSE missing or stale"
 grep -qxF 'Copyright (c) 2026 the Quillet authors' "$source/LICENSE" || fail "LICENSE lacks the copyright line"
