@@ -3,13 +3,16 @@
 QUILLET_PACKAGES=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
+  # Names that Debian and Ubuntu share; libjpeg-dev is libjpeg-turbo on both.
+  libjpeg-dev libpng-dev zlib1g-dev libtiff-dev
   # The windows: Qt 6 Widgets, Print Support and Test (all in qt6-base-dev).
   qt6-base-dev libgl-dev
   # Peers that the tests compare our readers and writers against; never linked.
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs
   # The README's recipe for many machines is tested with GNU parallel.
   parallel
+  # Validators of the installed tree: metainfo, desktop entry, manual pages.
+  appstream desktop-file-utils groff-base
 )
 
 quillet_install_deps() {

@@ -14,6 +14,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
+  // Wayland matches the window to its desktop entry and icon by this ID.
+  QApplication::setDesktopFileName(QStringLiteral(QUILLET_APP_ID));
   QApplication::setWindowIcon(QuilletIcon());
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Makes pictures smaller."));
