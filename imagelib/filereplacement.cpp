@@ -1,6 +1,8 @@
 #include "filereplacement.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,42 +19,76 @@
 namespace {
 
 // The temporary files in progress, in fixed slots that a signal handler can
-// walk without taking a lock or touching the heap.
-enum TSlotState : int { ssFree, ssFilling, ssPending };
+// walk without taking a lock or touching the heap. A slot is Creating while
+// its file may be coming into existence, and Pending while it exists.
+enum TSlotState : int { ssFree, ssCreating, ssPending };
 struct TPendingSlot {
   std::atomic<int> State{ssFree};
   char Name[4096];
 };
 TPendingSlot PendingSlots[64];
-// Set once the files are being removed on the way out of the process.
+// Set once the files are being removed on the way out of the process; from
+// then on no temporary file is created.
 std::atomic<bool> Ending{false};
 
-// The slot now holding the name, or -1 when all are taken or the name is too
-// long; such a file is still removed on every other way out.
-int RememberPending(const std::string& name) {
-  if (name.size() >= sizeof PendingSlots[0].Name) return -1;
-  for (int i = 0; i < int(std::size(PendingSlots)); ++i) {
-    int expected = ssFree;
-    if (!PendingSlots[i].State.compare_exchange_strong(expected, ssFilling)) continue;
-    std::memcpy(PendingSlots[i].Name, name.c_str(), name.size() + 1);
-    PendingSlots[i].State.store(ssPending);
-    return i;
+// The signals that remove the files, held back while a file is created so
+// that no handler runs in the middle of it on this thread.
+class TSignalsHeld {
+public:
+  TSignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &FOld);
   }
-  return -1;
+  ~TSignalsHeld() { pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
+  TSignalsHeld(const TSignalsHeld&) = delete;
+  TSignalsHeld& operator=(const TSignalsHeld&) = delete;
+
+private:
+  sigset_t FOld;
+};
+
+void ForgetSlot(int slot) {
+  if (slot >= 0) PendingSlots[slot].State.store(ssFree);
+}
+
+// Creates the file of that name, listed in a slot before it exists; returns
+// the slot (-1 when all are taken or the name is too long: such a file is
+// still removed on every other way out) and sets error to 0, or to the errno
+// of a failed creation. Only system calls and atomics, so that a removal
+// waiting for the slot cannot wait for a lock this thread needs.
+int CreateListed(const std::string& name, int& error) {
+  const TSignalsHeld held;
+  int slot = -1;
+  for (int i = 0; name.size() < sizeof PendingSlots[0].Name && i < int(std::size(PendingSlots)); ++i) {
+    int expected = ssFree;
+    if (!PendingSlots[i].State.compare_exchange_strong(expected, ssCreating)) continue;
+    std::memcpy(PendingSlots[i].Name, name.c_str(), name.size() + 1);
+    slot = i;
+    break;
+  }
+  if (Ending.load()) {
+    ForgetSlot(slot);
+    error = EINTR;
+    return -1;
+  }
+  const int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+  error = fd >= 0 ? 0 : errno;
+  if (fd >= 0) close(fd);
+  if (error != 0) {
+    ForgetSlot(slot);
+    return -1;
+  }
+  if (slot >= 0) PendingSlots[slot].State.store(ssPending);
+  return slot;
 }
 
 [[noreturn]] void Fail(TFileOperation operation, const std::string& fileName, int error) {
   throw EStreamError(FileFailureText(operation, fileName, error));
 }
 
-void ForgetSlot(int slot) {
-  if (slot >= 0) PendingSlots[slot].State.store(ssFree);
-}
-
 // Creates a new empty file next to target, readable and writable as the
-// process's file-creation mask allows; returns its name and its slot. The name
-// is listed before the file exists, so that no signal finds a file unlisted;
-// a name that turns out taken is unlisted before the next try.
+// process's file-creation mask allows; returns its name and its slot.
 std::string CreateTemporaryBeside(const std::filesystem::path& target, const std::string& fileName, int& slot) {
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -61,16 +97,13 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
     std::string hidden = ".";
     hidden += target.filename().string();
     hidden += suffix;
-    const std::filesystem::path name = target.parent_path() / hidden;
-    slot = RememberPending(name.string());
-    const int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
-      return name.string();
-    }
-    const int error = errno;
-    ForgetSlot(slot);
-    slot = -1;
+    const std::string name = (target.parent_path() / hidden).string();
+    int error = 0;
+    slot = CreateListed(name, error);
+    if (error == 0) return name;
+    // The process is ending: its removal has run and nothing may be left.
+    if (error == EINTR)
+      for (;;) pause();
     if (error != EEXIST) Fail(foOpening, fileName, error);
   }
   Fail(foOpening, fileName, EEXIST);
@@ -100,14 +133,8 @@ TFileReplacement::TFileReplacement(const std::string& FileName) : FFileName(File
       const bool ownerKept = chown(FTemporary.c_str(), old.st_uid, old.st_gid) == 0;
       chmod(FTemporary.c_str(), old.st_mode & (ownerKept ? 07777 : 0777));
     }
-    FStream = std::make_unique<TFileStream>(FTemporary, fmCreate);
-    // A removal that ran in another thread since the name was listed may
-    // have missed the file or seen it made again: remove it here, and
-    // create nothing more while the process ends.
-    if (Ending.load()) {
-      std::remove(FTemporary.c_str());
-      for (;;) pause();
-    }
+    // Never created again here: a removal on the way out may have taken it.
+    FStream = std::make_unique<TFileStream>(FTemporary, fmOpenReadWrite);
   } catch (...) {
     std::remove(FTemporary.c_str());
     Forget();
@@ -130,8 +157,13 @@ void TFileReplacement::Forget() {
 
 void RemovePendingTemporaryFiles() noexcept {
   Ending.store(true);
-  for (TPendingSlot& slot : PendingSlots)
-    if (slot.State.load() == ssPending) unlink(slot.Name);
+  for (TPendingSlot& slot : PendingSlots) {
+    // A creation under way on another thread ends in a moment, holding no lock.
+    int state;
+    while ((state = slot.State.load()) == ssCreating) {
+    }
+    if (state == ssPending) unlink(slot.Name);
+  }
 }
 
 void TFileReplacement::Commit() {

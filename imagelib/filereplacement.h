@@ -33,7 +33,7 @@ private:
 };
 
 // Removes the temporary files of every replacement not yet committed, on the
-// way out of the process: a replacement that another thread is still setting
-// up then removes its own file and waits for the end. Only unlinks, so a
-// signal handler may call it.
+// way out of the process: from then on a replacement that another thread sets
+// up creates no file and waits for the end. Only unlinks and waits for
+// creations under way, which take no lock, so a signal handler may call it.
 void RemovePendingTemporaryFiles() noexcept;

@@ -30,7 +30,7 @@ void TStream::WriteBuffer(const void* Buffer, size_t Count) {
 void TStream::SeekError() { throw EStreamError(LangStr1(7, "Stream position")); }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
-    : FFile(std::fopen(FileName.c_str(), Mode == fmCreate ? "w+b" : "rb")) {
+    : FFile(std::fopen(FileName.c_str(), Mode == fmCreate ? "w+b" : Mode == fmOpenReadWrite ? "r+b" : "rb")) {
   int error = FFile ? 0 : errno;
   // A directory opens for reading, and would only fail later as an unknown format.
   struct stat status;

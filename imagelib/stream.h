@@ -45,8 +45,9 @@ protected:
 };
 
 enum TFileMode : uint8_t {
-  fmOpenRead,  // existing file, reading only
-  fmCreate     // created or truncated, reading and writing
+  fmOpenRead,       // existing file, reading only
+  fmCreate,         // created or truncated, reading and writing
+  fmOpenReadWrite,  // existing file, reading and writing; never created
 };
 
 class TFileStream : public TStream {
