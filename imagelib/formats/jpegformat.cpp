@@ -55,6 +55,7 @@ bool TJPGFileFormatReader::CheckSignature(const TFileHeader& Header) const {
 
 void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {
   if (Index != 0) RaiseJPGError(LangStr1(7, "Index"));
+  const int64_t start = Stream.Position();
   Graphic.SetGamma(ScreenGamma);
   TJPEGSession session(Stream, Graphic.ReadWarningAction());
   TJPEGDecompressor jpeg(session);
@@ -88,10 +89,11 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   CheckPixelLimit(info->output_width, info->output_height);
   Graphic.SetSize(int32_t(info->output_width), int32_t(info->output_height), code);
   if (code == 2) Graphic.SetPaletteIdent(pGray256);
-  session.Call([&] { jpeg_start_decompress(info); });
 
   RaiseProgressStart(Graphic, this);
   try {
+    // While the scans are read no row is done yet.
+    session.StartDecompress(*info, start, [&] { return RaiseProgress(Graphic, this, 0, int(info->output_height)); });
     bool aborted = false;
     while (!aborted && info->output_scanline < info->output_height) {
       JSAMPROW row = Graphic.ScanLine(int32_t(info->output_scanline));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "codecwarning.h"
+#include "jpegscanlimit.h"
 #include "stream.h"
 
 namespace {
@@ -35,6 +36,7 @@ TJPEGSession::TJPEGSession(TStream& Stream, TPGWarningAction WarningAction)
   FDestination.init_destination = InitDestination;
   FDestination.empty_output_buffer = EmptyOutputBuffer;
   FDestination.term_destination = TermDestination;
+  FProgress.progress_monitor = ProgressMonitor;
 }
 
 void TJPEGSession::Prepare(jpeg_common_struct& Info) {
@@ -114,6 +116,64 @@ boolean TJPEGSession::EmptyOutputBuffer(j_compress_ptr Info) {
 void TJPEGSession::TermDestination(j_compress_ptr Info) {
   TJPEGSession& s = Of(reinterpret_cast<j_common_ptr>(Info));
   if (!s.WriteAll(s.FBuffer.size() - s.FDestination.free_in_buffer)) LeaveCodec(s.FEscape);
+}
+
+void TJPEGSession::StartDecompress(jpeg_decompress_struct& Info, int64_t Start, std::function<bool()> Aborted) {
+  FStart = Start;
+  FScansCounted = false;
+  FAborted = std::move(Aborted);
+  // The rows that follow report on their own.
+  struct TDetach {
+    jpeg_decompress_struct& Info;
+    ~TDetach() { Info.progress = nullptr; }
+  } detach{Info};
+  Info.progress = &FProgress;
+  Call([&] { jpeg_start_decompress(&Info); });
+}
+
+void TJPEGSession::ProgressMonitor(j_common_ptr Info) {
+  TJPEGSession& s = Of(Info);
+  switch (s.Watch()) {
+    case wvGo: return;
+    // As after an abort during the rows, the library finds rows missing.
+    case wvAborted: ERREXIT(Info, JERR_TOO_LITTLE_DATA); break;
+    case wvFailed: LeaveCodec(s.FEscape);
+  }
+}
+
+TJPEGSession::TWatchVerdict TJPEGSession::Watch() {
+  bool aborted = false;
+  const std::function<bool()> ask = [&] {
+    try {
+      aborted = FAborted();
+    } catch (...) {
+      FPending = std::current_exception();
+    }
+    return aborted || FPending;
+  };
+  try {
+    if (FScansCounted) {
+      ask();
+    } else {
+      FScansCounted = true;
+      // The library has read ahead of what it decoded; it goes on from there.
+      const int64_t resume = FStream.Position();
+      FStream.SetPosition(FStart);
+      const int scans = CountJPEGScans(FStream, MaxJPEGScans, ask);
+      FStream.SetPosition(resume);
+      if (scans > MaxJPEGScans) {
+        FEscape.Failure = "JPG: " + ScanLimitText();
+        return wvFailed;
+      }
+    }
+  } catch (const std::exception& e) {
+    FEscape.Failure = std::string("JPG: ") + e.what();
+    return wvFailed;
+  } catch (...) {
+    FPending = std::current_exception();
+  }
+  if (FPending) return wvFailed;
+  return aborted ? wvAborted : wvGo;
 }
 
 bool TJPEGSession::ReadSome(size_t& Count) {

@@ -1,11 +1,16 @@
 #pragma once
 // What libjpeg needs of the program during one read or write: the standard
-// error manager with its error exit and warning output replaced, and a data
-// source and destination over a TStream. Errors and raising warnings leave
-// the library by longjmp and come out of Call as our exception.
+// error manager with its error exit and warning output replaced, a data
+// source and destination over a TStream, and a progress monitor. Errors and
+// raising warnings leave the library by longjmp and come out of Call as our
+// exception.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <exception>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
@@ -33,10 +38,22 @@ public:
 
   template <class TCall>
   void Call(const TCall& call) {
-    if (!CodecCall(FEscape, call)) throw EPGJPGFileFormatReaderWriter(FEscape.Failure);
+    if (CodecCall(FEscape, call)) return;
+    if (FPending) std::rethrow_exception(std::exchange(FPending, nullptr));
+    throw EPGJPGFileFormatReaderWriter(FEscape.Failure);
   }
 
+  // jpeg_start_decompress, which reads every scan of a file that has several
+  // before it hands out rows. Before the first it counts them in the stream
+  // from Start on (a file with more than MaxJPEGScans fails at once), and
+  // until the last it asks Aborted between the pieces it reads and the rows
+  // of each scan: a yes ends the decode as an abort during the rows does,
+  // with the library's complaint about missing rows.
+  void StartDecompress(jpeg_decompress_struct& Info, int64_t Start, std::function<bool()> Aborted);
+
 private:
+  enum TWatchVerdict : uint8_t { wvGo, wvAborted, wvFailed };
+
   static TJPEGSession& Of(j_common_ptr Info) { return *static_cast<TJPEGSession*>(Info->client_data); }
   static void ErrorExit(j_common_ptr Info);
   static void OutputMessage(j_common_ptr Info);
@@ -47,6 +64,9 @@ private:
   static void InitDestination(j_compress_ptr Info);
   static boolean EmptyOutputBuffer(j_compress_ptr Info);
   static void TermDestination(j_compress_ptr Info);
+  static void ProgressMonitor(j_common_ptr Info);
+  // What the monitor is to do; never raises, since it runs inside the library.
+  TWatchVerdict Watch();
 
   // Stream access that reports failures in FEscape.Failure instead of raising.
   bool ReadSome(size_t& Count);
@@ -58,8 +78,14 @@ private:
   jpeg_error_mgr FErr;
   jpeg_source_mgr FSource;
   jpeg_destination_mgr FDestination;
+  jpeg_progress_mgr FProgress;
   bool FStartOfFile = true;
   std::vector<JOCTET> FBuffer;
+  int64_t FStart = 0;
+  bool FScansCounted = false;
+  std::function<bool()> FAborted;
+  // An exception of the progress handler, raised again once the library is left.
+  std::exception_ptr FPending;
 };
 
 // A decompression structure over the session's source, destroyed on every

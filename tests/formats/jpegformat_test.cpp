@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@
 #include "formatoptions.h"
 #include "formatregistry.h"
 #include "jpegformat.h"
+#include "jpegscanlimit.h"
+#include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
 #include "scriptedplatform.h"
@@ -442,6 +446,121 @@ TEST_F(JPEGPeers, WriterMatchesCJPEGWithTheSameSettings) {
     Load(ours, back);
     EXPECT_LE(MaxDifference(GraphicRGB(back), PeerRGB(ours)), 1);
   }
+}
+
+// A grey picture of random pixels, 400 x 400, coded at quality 95 in one
+// scan or in Scans scans (64 to 127) as a scan script gives them: the DC
+// coefficients, then each AC coefficient alone, the first ones in two steps
+// of successive approximation. cjpeg takes scripts of at most 100 scans, so
+// libjpeg is called directly.
+Bytes GreyNoise(int scans) {
+  std::vector<jpeg_scan_info> script{{1, {0}, 0, 0, 0, 0}};
+  for (int k = 1; k <= 63; ++k) {
+    if (k <= scans - 64) {
+      script.push_back({1, {0}, k, k, 0, 1});
+      script.push_back({1, {0}, k, k, 1, 0});
+    } else {
+      script.push_back({1, {0}, k, k, 0, 0});
+    }
+  }
+  jpeg_compress_struct info{};
+  jpeg_error_mgr err;
+  info.err = jpeg_std_error(&err);
+  jpeg_create_compress(&info);
+  unsigned char* memory = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &memory, &size);
+  info.image_width = 400;
+  info.image_height = 400;
+  info.input_components = 1;
+  info.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 95, TRUE);
+  if (scans > 1) {
+    info.scan_info = script.data();
+    info.num_scans = int(script.size());
+  }
+  jpeg_start_compress(&info, TRUE);
+  std::mt19937 random(3);
+  std::vector<JSAMPLE> row(400);
+  while (info.next_scanline < info.image_height) {
+    for (JSAMPLE& sample : row) sample = JSAMPLE(random());
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  const Bytes file(memory, memory + size);
+  jpeg_destroy_compress(&info);
+  std::free(memory);
+  return file;
+}
+
+// Stray bytes before a marker, which libjpeg skips with a warning.
+Bytes WithStrayBytesBeforeLastScan(Bytes file) {
+  const Bytes sos = {0xFF, 0xDA};
+  file.insert(std::find_end(file.begin(), file.end(), sos.begin(), sos.end()), {0x12, 0x34, 0xFF, 0x00});
+  return file;
+}
+
+TEST(JPEGFormat, ScansBeyondTheLimitAreRefused) {
+  ASSERT_EQ(MaxJPEGScans, 100);
+  const Bytes limit = GreyNoise(100), beyond = GreyNoise(101);
+  TPixelGraphic g, baseline;
+  g.SetReadWarningAction(pgwaIgnore);
+  ReadJPEG(limit, g);
+  // Refinement loses nothing: the scans add up to the coefficients of one.
+  ReadJPEG(GreyNoise(1), baseline);
+  EXPECT_EQ(GraphicRGB(g), GraphicRGB(baseline));
+  EXPECT_EQ(Failure([&] { ReadJPEG(beyond, g); }), "JPG: Too many scans (more than 100)");
+  SetPGLanguage(1);
+  EXPECT_EQ(Failure([&] { ReadJPEG(beyond, g); }), "JPG: Zu viele Scans (mehr als 100)");
+  SetPGLanguage(0);
+
+  // Scans are counted as libjpeg finds them: not inside a segment that only
+  // looks like one, and also behind stray bytes.
+  Bytes fakeScans;
+  for (int i = 0; i < 10; ++i) fakeScans.insert(fakeScans.end(), {0xFF, 0xDA, 0x00, 0x08});
+  ReadJPEG(WithStrayBytesBeforeLastScan(WithSegment(limit, 0xE1, fakeScans)), g);
+  EXPECT_EQ(GraphicRGB(g), GraphicRGB(baseline));
+  EXPECT_EQ(Failure([&] { ReadJPEG(WithStrayBytesBeforeLastScan(beyond), g); }), "JPG: Too many scans (more than 100)");
+}
+
+TEST(JPEGFormat, AbortDuringTheScansEndsTheLoad) {
+  const Bytes file = GreyNoise(100);
+  TJPGFileFormatReader reader;
+  TPixelGraphic g;
+  int calls = 0, ends = 0, abortAt = 1;
+  g.OnProgress = [&](TObject* sender, int step, int max, bool& abort) {
+    EXPECT_EQ(sender, &reader);
+    EXPECT_EQ(step, 0);
+    EXPECT_EQ(max, 400);
+    abort = ++calls == abortAt;
+  };
+  g.OnProgressEnd = [&](TObject*) { ++ends; };
+  int64_t consumed = 0;
+  const auto read = [&] {
+    calls = 0;
+    TMemoryStream s;
+    Fill(s, file);
+    const std::string failure = Failure([&] { reader.Read(s, g, 0); });
+    consumed = s.Position();
+    return failure;
+  };
+  // At the first question, before any scan is decoded, and some scans in.
+  EXPECT_EQ(read(), "JPG: Application transferred too few scanlines");
+  EXPECT_EQ(calls, 1);
+  EXPECT_LT(consumed, int64_t(file.size()));
+  abortAt = 300;
+  EXPECT_EQ(read(), "JPG: Application transferred too few scanlines");
+  EXPECT_EQ(calls, 300);
+  EXPECT_LT(consumed, int64_t(file.size()));
+  EXPECT_EQ(ends, 2);
+  EXPECT_EQ(g.GetPixel(200, 0), 0u);
+
+  // The handler's own failure comes through the library unchanged.
+  g.OnProgress = [](TObject*, int, int, bool&) { throw std::runtime_error("handler gone"); };
+  EXPECT_EQ(::Failure<std::runtime_error>([&] { ReadWith<TJPGFileFormatReader>(file, g); }), "handler gone");
+  EXPECT_EQ(ends, 3);
 }
 
 }  // namespace
