@@ -8,6 +8,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include <unistd.h>
+
 #include "formatoptions.h"
 #include "pixellimit.h"
 
@@ -158,7 +160,7 @@ void SetApplicationDefaults() {
   MinimizeInterference = true;
   OpenDir = programDir.string();
   SaveDir = programDir.string();
-  MemWarning = 8;
+  MemWarning = DefaultMemWarning();
   IndividualPalette = std::make_unique<TPixelGraphic>();
   IndividualPalette->SetBitCountNum(2);
   IndividualPalette->SetPaletteIdent(pSpecial216);
@@ -196,7 +198,7 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Boolean("SaveSuggestSourceDirectory", SaveSuggestSourceDirectory) && v.Boolean("DoBorder", DoBorder) &&
          v.Integer("BorderWidth", BorderWidth, 2, 1000) && v.Integer("BorderColor", BorderColor, 0, 0xFFFFFF) &&
          v.Boolean("BorderEllipse", BorderEllipse) && v.Boolean("MinimizeInterference", MinimizeInterference) &&
-         v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning, 1, 1024) &&
+         v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning, 1, MaxMemWarning) &&
          v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX));
 }
 
@@ -214,6 +216,13 @@ uint8_t ScreenDepthCode(int screenBits) {
 int32_t LanguageFromLocaleName(const std::string& localeName) {
   const std::string language = localeName.substr(0, localeName.find_first_of("_.@"));
   return language == "de" ? LanguageGerman : LanguageEnglish;
+}
+
+int32_t DefaultMemWarning() {
+  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || pageSize <= 0) return MaxMemWarning;
+  const int64_t quarter = int64_t(pages) * pageSize / 4 / 1048576;
+  return int32_t(std::clamp<int64_t>(quarter, 1, MaxMemWarning));
 }
 
 int32_t UserDefaultLanguage() {

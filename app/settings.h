@@ -22,6 +22,9 @@ constexpr int32_t LanguageEnglish = 9;
 constexpr int32_t PaletteChoiceRowCount = 20;
 // Most entries an individual palette may have.
 constexpr int32_t MaxIPaletteSize = 256;
+// Largest memory warning limit in megabytes: what the options dialog's five
+// digits hold.
+constexpr int32_t MaxMemWarning = 99999;
 
 extern uint8_t Selection;
 extern int32_t Language;
@@ -61,6 +64,10 @@ uint8_t ScreenDepthCode(int screenBits);
 int32_t LanguageFromLocaleName(const std::string& localeName);
 // Language value of the user's locale (LC_ALL, LC_MESSAGES, LANG).
 int32_t UserDefaultLanguage();
+// The memory warning's default: a quarter of the machine's physical memory in
+// whole megabytes, within 1..MaxMemWarning, so that an ordinary photo does
+// not ask.
+int32_t DefaultMemWarning();
 
 // Every application setting at its default, without reading a store.
 void SetApplicationDefaults();

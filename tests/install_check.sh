@@ -15,6 +15,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --
 
 for program in quillet quillet-cli quillet-view; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program missing"
+  # The same line from each, and without a display for the windowed ones.
+  version=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/$program" --version 2>&1)
+  [ "$version" = "Quillet Version 1.02" ] || fail "$program --version says '$version'"
 done
 
 # Each help page's contents list reaches every section, its links all land, and

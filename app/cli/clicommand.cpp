@@ -14,6 +14,7 @@
 #include "langstr.h"
 #include "pglibrary.h"
 #include "progressdisplay.h"
+#include "quilletversion.h"
 #include "settings.h"
 #include "settingsstore.h"
 #include "systemerror.h"
@@ -118,7 +119,7 @@ int RunQuilletCli(const std::vector<std::string>& Args, std::ostream& Out, std::
         Out << CliHelpText(helpLanguage);
         return ExitSuccess;
       }
-      case cmVersion: Out << "Quillet Version 1.02\n"; return ExitSuccess;
+      case cmVersion: Out << QuilletVersionLine << '\n'; return ExitSuccess;
       default: break;
     }
     try {

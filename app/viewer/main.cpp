@@ -4,11 +4,13 @@
 #include <QCommandLineParser>
 
 #include "qtplatform.h"
+#include "quilletversion.h"
 #include "quilleticon.h"
 #include "screendepth.h"
 #include "viewerwindow.h"
 
 int main(int argc, char** argv) {
+  if (PrintVersionIfAsked(argc, argv)) return 0;
   QApplication app(argc, argv);
   QApplication::setApplicationName("quillet-view");
   QApplication::setApplicationDisplayName("Quillet View");
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Shows a picture in Quillet's image view.");
   parser.addHelpOption();
+  parser.addOption(QCommandLineOption("version", "Show the version."));
   QCommandLineOption depth("screen-depth", "Show pictures as on a screen of 1, 4, 8 or 24 bits per pixel.", "bits");
   parser.addOption(depth);
   parser.addPositionalArgument("file", "The picture to show.");

@@ -6,12 +6,14 @@
 #include "pglibrary.h"
 #include "qlmainform.h"
 #include "qtplatform.h"
+#include "quilletversion.h"
 #include "quilleticon.h"
 #include "screendepth.h"
 #include "settings.h"
 #include "settingsstore.h"
 
 int main(int argc, char** argv) {
+  if (PrintVersionIfAsked(argc, argv)) return 0;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   // Wayland matches the window to its desktop entry and icon by this ID.
@@ -20,6 +22,7 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Makes pictures smaller."));
   parser.addHelpOption();
+  parser.addOption(QCommandLineOption(QStringLiteral("version"), QStringLiteral("Show the version.")));
   const QCommandLineOption depth(QStringLiteral("screen-depth"),
                                  QStringLiteral("Show pictures as on a screen of 1, 4, 8 or 24 bits per pixel."),
                                  QStringLiteral("bits"));

@@ -242,3 +242,9 @@ std::string DirectoryOf(const std::string& Name) {
   if (dir.empty()) return absolute.root_path().string();
   return dir.string();
 }
+
+std::string OpenFailureText(const std::string& FileName, const std::string& Message, int32_t Language) {
+  if (Message.find(FileName) != std::string::npos) return Message;
+  return German(Language) ? "\"" + FileName + "\" konnte nicht geöffnet werden: " + Message
+                          : "\"" + FileName + "\" could not be opened: " + Message;
+}

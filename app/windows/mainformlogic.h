@@ -89,3 +89,5 @@ std::string ExpandLongFileName(const std::string& Name);
 // Directory of Name made absolute, without a trailing separator unless it
 // is the root.
 std::string DirectoryOf(const std::string& Name);
+// The message of a failed open, naming the file unless the message does.
+std::string OpenFailureText(const std::string& FileName, const std::string& Message, int32_t Language);

@@ -41,7 +41,7 @@ TOptionsValidation ValidateOptions(const TOptionsFields& f, bool ResultPresent) 
     return *g > 0 && *g <= 10;
   };
   const std::optional<bool> ok =
-      AllOf({IntegerIn(f.JPEGWQuality, 0, 100), IntegerIn(f.Frame, 2, 1000), IntegerIn(f.Mem, 1, 1024),
+      AllOf({IntegerIn(f.JPEGWQuality, 0, 100), IntegerIn(f.Frame, 2, 1000), IntegerIn(f.Mem, 1, MaxMemWarning),
              IntegerIn(f.OptPalSize, 2, 256), gamma, IntegerIn(f.TIFFResHorizN, 1, Max),
              IntegerIn(f.TIFFResHorizD, 1, Max), IntegerIn(f.TIFFResVertN, 1, Max), IntegerIn(f.TIFFResVertD, 1, Max)});
   if (!ok) return v;

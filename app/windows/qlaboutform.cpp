@@ -10,10 +10,11 @@
 #include <QScreen>
 
 #include "quilleticon.h"
+#include "quilletversion.h"
 
 namespace {
 
-const QString ProductLine = QStringLiteral("Quillet Version 1.02");
+const QString ProductLine = QString::fromLatin1(QuilletVersionLine);
 constexpr int Margin = 16;
 constexpr int IconSize = 32;
 

@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -336,6 +337,16 @@ void TQLMainForm::BuildMenu() {
   HelpMainMenuItem->addSeparator();
   Info2 = Named(HelpMainMenuItem->addAction(QStringLiteral("In&fo...")), "Info2");
 
+  // The keys of other programs besides the Alt accelerators. Ctrl+C and
+  // Ctrl+V come second: an edit field that has the focus takes them itself.
+  FileOpenMainMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  FileSaveAsMainMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  FilePrintResultMainMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  EndMainMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  CopyMenuItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_C)});
+  PasteMenuItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), QKeySequence(Qt::CTRL | Qt::Key_V)});
+  HilfeInhaltMenuItem->setShortcut(QKeySequence(Qt::Key_F1));
+
   // Without an action of their own, these keys would reach the focused
   // control (Alt+Backspace undoes an edit); the invisible menu takes them.
   Acc1 = Named(bar->addMenu(QStringLiteral("Acc1")), "Acc1");
@@ -376,6 +387,12 @@ void TQLMainForm::BuildStatusBar() {
   StatusBar->OnDrawPanel = [this](QPainter& Painter, int Index, const QRect& Rect) {
     StatusBarDrawPanel(Painter, Index, Rect);
   };
+  // What the state and percent panels show, in either language.
+  QStringList states;
+  for (int32_t language : {LanguageEnglish, LanguageGerman})
+    for (TRunState state : {rsReady, rsBusy, rsAborted, rsWaiting}) states << Q(RunStateText(state, language));
+  StatusBar->FitPanel(0, states);
+  StatusBar->FitPanel(1, {QStringLiteral("100%")});
   statusBar()->addWidget(StatusBar, 1);
 }
 
@@ -805,7 +822,7 @@ void TQLMainForm::OpenSourceFile(const std::string& Name) {
   }
   if (failure) SourcePGImage->SetPixelGraphic(std::make_unique<TPixelGraphic>());
   UpdateControls(nullptr, true, true);
-  if (failure) ShowError(*failure);
+  if (failure) ShowError(OpenFailureText(Name, *failure, ::Language));
 }
 
 void TQLMainForm::dragEnterEvent(QDragEnterEvent* Event) {
@@ -934,8 +951,22 @@ void TQLMainForm::HilfeInhaltMenuItemClick() {
   }
   QUrl url = QUrl::fromLocalFile(Q(page));
   url.setFragment(QStringLiteral("context1000"));
-  if (!QDesktopServices::openUrl(url))
-    ShowError(German() ? "Die Hilfe konnte nicht geöffnet werden: " + page : "The help could not be opened: " + page);
+  const std::string failed = German() ? "Die Hilfe konnte in keinem Browser geöffnet werden. Sie steht in " + page
+                                      : "No browser could open the help. It is in " + page;
+  // xdg-open says by its status whether a browser took the page, which
+  // QDesktopServices does not pass on.
+  auto* opener = new QProcess(this);
+  connect(opener, &QProcess::errorOccurred, this, [this, opener, failed, url](QProcess::ProcessError error) {
+    if (error != QProcess::FailedToStart) return;
+    opener->deleteLater();
+    // Without xdg-open, whatever the desktop offers.
+    if (!QDesktopServices::openUrl(url)) ShowError(failed);
+  });
+  connect(opener, &QProcess::finished, this, [this, opener, failed](int code, QProcess::ExitStatus status) {
+    opener->deleteLater();
+    if (status != QProcess::NormalExit || code != 0) ShowError(failed);
+  });
+  opener->start(QStringLiteral("xdg-open"), {url.toString()});
 }
 
 void TQLMainForm::EndMainMenuItemClick() { close(); }

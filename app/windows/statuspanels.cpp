@@ -7,6 +7,8 @@
 
 namespace {
 constexpr int PanelGap = 2;
+// Bevel and text margin on each side.
+constexpr int PanelPadding = 3;
 }
 
 TStatusPanels::TStatusPanels(std::vector<TPanel> Panels, QWidget* Parent)
@@ -27,6 +29,13 @@ QRect TStatusPanels::PanelRect(int Index) const {
   const bool last = Index == PanelCount() - 1;
   const int own = FPanels[size_t(Index)].Width;
   return QRect(left, 0, last ? std::max(own, width() - left) : own, height());
+}
+
+void TStatusPanels::FitPanel(int Index, const QStringList& Texts) {
+  int& width = FPanels[size_t(Index)].Width;
+  for (const QString& text : Texts) width = std::max(width, fontMetrics().horizontalAdvance(text) + 2 * PanelPadding);
+  updateGeometry();
+  update();
 }
 
 QSize TStatusPanels::sizeHint() const {

@@ -3,6 +3,7 @@
 // drawing the owner takes over shows what OnDrawPanel paints.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -22,6 +23,9 @@ public:
   QString PanelText(int Index) const { return FPanels[size_t(Index)].Text; }
   void SetPanelText(int Index, const QString& Text);
   QRect PanelRect(int Index) const;
+  // Widens a panel, if need be, so that each of Texts shows whole in the
+  // widget's font.
+  void FitPanel(int Index, const QStringList& Texts);
 
   // Paints an owner-drawn panel into Rect, the panel inside its bevel.
   std::function<void(QPainter& Painter, int Index, const QRect& Rect)> OnDrawPanel;

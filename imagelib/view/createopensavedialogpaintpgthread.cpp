@@ -84,12 +84,17 @@ void TCreateOpenSaveDialogPaintPGThread::Work() {
       }
       if (!Terminated()) AdaptToDisplay(current);
     }
-    if (Terminated() || current->GetEmpty()) return;
-    current->OnProgress = nullptr;
-    PostToReceiver(new TPGPreviewReadyEvent(std::move(current)));
+    if (Terminated()) return;
+    if (!current->GetEmpty()) {
+      current->OnProgress = nullptr;
+      PostToReceiver(new TPGPreviewReadyEvent(std::move(current)));
+      return;
+    }
   } catch (...) {
     // A damaged or unreadable file simply gives no preview.
   }
+  // No preview: the pane drops its progress clock.
+  if (!Terminated()) PostToReceiver(new TPGPreviewReadyEvent(nullptr));
 }
 
 void TCreateOpenSaveDialogPaintPGThread::PostToReceiver(QEvent* Event) {

@@ -16,7 +16,8 @@
 #include "pixelgraphic.h"
 
 // The finished preview; the event owns it until the pane takes it, so a
-// preview that is never delivered is freed with its event.
+// preview that is never delivered is freed with its event. Null when the
+// file gives no preview.
 class TPGPreviewReadyEvent : public QEvent {
 public:
   static const QEvent::Type Kind;

@@ -18,6 +18,7 @@
 #include "pixellimit.h"
 #include "settings.h"
 #include "settingsstore.h"
+#include "shrinkpipeline.h"
 
 namespace fs = std::filesystem;
 
@@ -125,7 +126,7 @@ void ExpectDefaultsFromWidthPercentOn() {
   EXPECT_EQ(JPEGCompQuality, 80);
   EXPECT_EQ(ScreenGamma, 1.8L);
   EXPECT_EQ(OpenDir, fs::read_symlink("/proc/self/exe").parent_path().string());
-  EXPECT_EQ(MemWarning, 8);
+  EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(IndividualPalette->PaletteIdent(), pSpecial216);
 }
 
@@ -136,6 +137,8 @@ TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {
     EXPECT_EQ(Selection, 19);
     EXPECT_EQ(Language, LanguageEnglish);
     EXPECT_EQ(OptimizedPaletteSize, 252);
+    // An ordinary photo at half size does not ask about memory.
+    EXPECT_FALSE(MemoryWarningDue(ShrinkMemoryEstimate(2000, 1500, 1000, 750), MemWarning));
     EXPECT_EQ(StretchMode, smPrecise);
     EXPECT_EQ(Sharpen, 50);
     EXPECT_TRUE(OptimizedPaletteIncludeSys && KeepAspectRatio && RGBWeighting && Dithering && FastUnknownPalette &&
@@ -256,8 +259,8 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
       {"BorderWidth", 1, [] { return BorderWidth; }, 20},
       {"BorderWidth", 1001, [] { return BorderWidth; }, 20},
       {"BorderColor", 0x1000000, [] { return BorderColor; }, 0xFFFFFF},
-      {"MemWarning", 0, [] { return MemWarning; }, 8},
-      {"MemWarning", 1025, [] { return MemWarning; }, 8},
+      {"MemWarning", 0, [] { return MemWarning; }, DefaultMemWarning()},
+      {"MemWarning", 100000, [] { return MemWarning; }, DefaultMemWarning()},
   };
   for (const TBadValue& b : bad) {
     SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger(b.Name, b.Value); });
@@ -311,7 +314,7 @@ TEST_F(SettingsTest, StringValues) {
   Load();
   EXPECT_EQ(OpenDir, "/pictures/\"in\" quotes\\ and \n newline");
   EXPECT_EQ(SaveDir, fs::read_symlink("/proc/self/exe").parent_path().string());
-  EXPECT_EQ(MemWarning, 8);
+  EXPECT_EQ(MemWarning, DefaultMemWarning());
 }
 
 TEST_F(SettingsTest, DamagedFilesNeverCrash) {

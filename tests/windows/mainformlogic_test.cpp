@@ -110,6 +110,12 @@ TEST(MainFormLogic, StatusBarAndFiles) {
   EXPECT_EQ(DirectoryOf("/tmp/a/b.bmp"), "/tmp/a");
   EXPECT_EQ(DirectoryOf("/b.bmp"), "/");
   EXPECT_EQ(ExpandLongFileName("/no/such/file.bmp"), "/no/such/file.bmp");
+  EXPECT_EQ(OpenFailureText("/p/x.xyz", "Unknown file format", LanguageEnglish),
+            "\"/p/x.xyz\" could not be opened: Unknown file format");
+  EXPECT_EQ(OpenFailureText("/p/x.xyz", "Unbekanntes Dateiformat", LanguageGerman),
+            "\"/p/x.xyz\" konnte nicht geöffnet werden: Unbekanntes Dateiformat");
+  const std::string named = "Opening \"/p/x.bmp\" failed: No such file or directory";
+  EXPECT_EQ(OpenFailureText("/p/x.bmp", named, LanguageEnglish), named);
 }
 
 }  // namespace

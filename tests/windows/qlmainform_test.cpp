@@ -125,6 +125,54 @@ TEST_F(MainForm, StartsWithoutSourceAllResultControlsOff) {
   EXPECT_EQ(f->SharpenPercentLabel->text(), "50%");
   EXPECT_FALSE(f->Acc1->menuAction()->isVisible());
   EXPECT_EQ(f->AltBackAcc->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Backspace));
+  // The state and percent panels hold their longest texts whole.
+  const QFontMetrics metrics = f->StatusBar->fontMetrics();
+  EXPECT_GT(f->StatusBar->PanelRect(0).width(), metrics.horizontalAdvance("ABGEBROCHEN") + 4);
+  EXPECT_GT(f->StatusBar->PanelRect(1).width(), metrics.horizontalAdvance("100%") + 4);
+}
+
+TEST_F(MainForm, ShortcutsOfOtherProgramsLeaveTheEditFieldsTheirOwn) {
+  auto f = NewForm(Picture("a.bmp", 40, 30));
+  f->ThreadStartTimerTimer();
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  f->SharpenTrackBar->setFocus();
+  QTest::keyClick(f->SharpenTrackBar, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_FALSE(clipboard->image().isNull());
+  EXPECT_EQ(clipboard->image().width(), 20);
+  // In an edit field Ctrl+C copies its text.
+  f->ResultWidthPercentEdit->setFocus();
+  f->ResultWidthPercentEdit->selectAll();
+  QTest::keyClick(f->ResultWidthPercentEdit, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(clipboard->text(), "50");
+  for (auto [action, key] : {std::pair{f->FileOpenMainMenuItem, "Ctrl+O"}, {f->FileSaveAsMainMenuItem, "Ctrl+S"},
+                             {f->FilePrintResultMainMenuItem, "Ctrl+P"}, {f->EndMainMenuItem, "Ctrl+Q"},
+                             {f->CopyMenuItem, "Ctrl+Shift+C"}, {f->PasteMenuItem, "Ctrl+Shift+V"},
+                             {f->HilfeInhaltMenuItem, "F1"}})
+    EXPECT_EQ(action->shortcut().toString(), key) << action->objectName().toStdString();
+}
+
+TEST_F(MainForm, HelpThatNoBrowserOpensIsReportedWithItsPath) {
+  std::ofstream(Dir / "QuilletE.html") << "<html></html>";
+  ::HelpFileEnglish = Dir / "QuilletE.hlp";
+  std::ofstream(Dir / "xdg-open") << "#!/bin/sh\nexit 3\n";
+  std::filesystem::permissions(Dir / "xdg-open", std::filesystem::perms::owner_all);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray::fromStdString(Dir.Path) + ":" + path);
+  auto f = NewForm();
+  QString text;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      text = box->text();
+      box->accept();
+    }
+  });
+  answer.start(10);
+  f->HilfeInhaltMenuItem->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty(); }, 10000));
+  qputenv("PATH", path);
+  EXPECT_TRUE(text.contains(QString::fromStdString(Dir / "QuilletE.html"))) << text.toStdString();
 }
 
 TEST_F(MainForm, OpenFillsInfoAndSizesThatFollowEachOther) {

@@ -41,7 +41,7 @@ TEST(OptionsLogic, EveryFieldOutOfRangeForbidsOK) {
   const std::vector<std::pair<std::string TOptionsFields::*, std::string>> bad{
       {&TOptionsFields::JPEGWQuality, "101"}, {&TOptionsFields::JPEGWQuality, "-1"},
       {&TOptionsFields::Frame, "1"},          {&TOptionsFields::Mem, "0"},
-      {&TOptionsFields::Mem, "1025"},         {&TOptionsFields::OptPalSize, "1"},
+      {&TOptionsFields::Mem, "100000"},         {&TOptionsFields::OptPalSize, "1"},
       {&TOptionsFields::OptPalSize, "257"},   {&TOptionsFields::ScreenGamma, "0"},
       {&TOptionsFields::ScreenGamma, "10.5"}, {&TOptionsFields::TIFFResHorizN, "0"},
       {&TOptionsFields::TIFFResHorizD, "0"},  {&TOptionsFields::TIFFResVertN, "0"},
@@ -163,7 +163,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
   EXPECT_TRUE(f->JPEGPrevButton->isEnabled());
   EXPECT_EQ(f->ScreenGammaEdit->text(), "1.8");
   for (auto [edit, text] : {std::pair{f->JPEGWQualityEdit, "101"}, {f->JPEGWQualityEdit, "-1"}, {f->FrameEdit, "1"},
-                            {f->MemEdit, "0"}, {f->MemEdit, "1025"}, {f->OptPalSizeEdit, "1"},
+                            {f->MemEdit, "0"}, {f->MemEdit, "-1"}, {f->OptPalSizeEdit, "1"},
                             {f->OptPalSizeEdit, "257"}, {f->ScreenGammaEdit, "0"}, {f->ScreenGammaEdit, "10.5"},
                             {f->TIFFResVertDEdit, "0"}}) {
     const QString before = edit->text();
@@ -261,7 +261,7 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   auto cancelled = NewForm();
   edit(*cancelled);
   Press(*cancelled, cancelled->CancelButton);
-  EXPECT_EQ(MemWarning, 8);
+  EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(ScreenGamma, 1.8L);
   EXPECT_EQ(JPEGCompMethod, 2);
   EXPECT_FALSE(PXMWriteBinary);
