@@ -1,7 +1,8 @@
 // The main window on a 6000 x 4000 photo-like JPEG: opening it to the first
 // painted source, a size change to the painted result at 50 % precise, and
 // the longest pause in event processing while the pipeline runs (reported
-// as the counter max_pause_ms).
+// as the counter max_pause_ms); and for each kind of depth the window's run
+// beside the same run of the pipeline without a window.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include "pgimage.h"
 #include "qlmainform.h"
 #include "settings.h"
+#include "shrinkpipeline.h"
 
 namespace {
 
@@ -88,8 +90,43 @@ void BM_SizeChangeToPaintedResult(benchmark::State& state) {
   state.counters["max_pause_ms"] = double(maxPause);
 }
 
+// Rows of the palette choice table: 1 bit black and white, 4 bits system
+// colours, 8 bits optimized, true colour; dithering on as by default.
+constexpr int64_t DepthRows[] = {0, 7, 18, 19};
+
+void BM_WindowRun(benchmark::State& state) {
+  Defaults();
+  Selection = uint8_t(state.range(0));
+  TQLMainForm form(Photo());
+  form.show();
+  int percent = 50;
+  for (auto _ : state) {
+    percent = percent == 50 ? 49 : 50;
+    form.ResultWidthPercentEdit->setText(QString::number(percent));
+    form.ThreadStartTimerTimer();
+  }
+}
+
+void BM_PipelineRun(benchmark::State& state) {
+  Defaults();
+  Selection = uint8_t(state.range(0));
+  TPixelGraphic source;
+  source.LoadFromFile(Photo());
+  const TShrinkSettings settings = CurrentShrinkSettings();
+  TShrinkPipeline pipeline;
+  int32_t width = 3000;
+  for (auto _ : state) {
+    width = width == 3000 ? 2940 : 3000;
+    benchmark::DoNotOptimize(pipeline.Run(source, width, width * 2 / 3, true, settings));
+  }
+}
+
 }  // namespace
 
+BENCHMARK(BM_WindowRun)->ArgsProduct({{DepthRows[0], DepthRows[1], DepthRows[2], DepthRows[3]}})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PipelineRun)->ArgsProduct({{DepthRows[0], DepthRows[1], DepthRows[2], DepthRows[3]}})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SizeChangeToPaintedResult)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

@@ -195,6 +195,9 @@ private:
   std::string FSourceFileName;
   TShrinkPipeline FPipeline;
   uint32_t FLastBarUpdate = 0;
+  // When the pipeline's progress was last shown and events processed.
+  uint32_t FLastProgress = 0;
+  static constexpr uint32_t ProgressInterval = 20;
   bool FListsFilled = false;
   bool FProcessingMessages = false;
   bool FWaitCursor = false;
