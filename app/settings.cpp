@@ -35,6 +35,11 @@ bool MinimizeInterference;
 std::string OpenDir;
 std::string SaveDir;
 int32_t MemWarning;
+int32_t WindowLeft;
+int32_t WindowTop;
+int32_t WindowWidth;
+int32_t WindowHeight;
+bool WindowMaximized;
 std::unique_ptr<TPixelGraphic> IndividualPalette;
 
 std::string HelpFileEnglish;
@@ -161,6 +166,8 @@ void SetApplicationDefaults() {
   OpenDir = programDir.string();
   SaveDir = programDir.string();
   MemWarning = DefaultMemWarning();
+  WindowLeft = WindowTop = WindowWidth = WindowHeight = 0;
+  WindowMaximized = false;
   IndividualPalette = std::make_unique<TPixelGraphic>();
   IndividualPalette->SetBitCountNum(2);
   IndividualPalette->SetPaletteIdent(pSpecial216);
@@ -199,7 +206,10 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Integer("BorderWidth", BorderWidth, 2, 1000) && v.Integer("BorderColor", BorderColor, 0, 0xFFFFFF) &&
          v.Boolean("BorderEllipse", BorderEllipse) && v.Boolean("MinimizeInterference", MinimizeInterference) &&
          v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning, 1, MaxMemWarning) &&
-         v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX));
+         v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX) &&
+         v.Integer("WindowLeft", WindowLeft) && v.Integer("WindowTop", WindowTop) &&
+         v.Integer("WindowWidth", WindowWidth, 0, MaxWindowSide) &&
+         v.Integer("WindowHeight", WindowHeight, 0, MaxWindowSide) && v.Boolean("WindowMaximized", WindowMaximized));
 }
 
 }  // namespace
@@ -287,6 +297,11 @@ void SaveSettings(const TSettingsStore& store) {
   boolean("BorderEllipse", BorderEllipse);
   boolean("MinimizeInterference", MinimizeInterference);
   integer("MaxPixels", int32_t(std::clamp<int64_t>(MaxPixels, 0, INT32_MAX)));
+  integer("WindowLeft", WindowLeft);
+  integer("WindowTop", WindowTop);
+  integer("WindowWidth", WindowWidth);
+  integer("WindowHeight", WindowHeight);
+  boolean("WindowMaximized", WindowMaximized);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

@@ -25,6 +25,8 @@ constexpr int32_t MaxIPaletteSize = 256;
 // Largest memory warning limit in megabytes: what the options dialog's five
 // digits hold.
 constexpr int32_t MaxMemWarning = 99999;
+// Larger than any screen; a stored window side beyond it is no window's.
+constexpr int32_t MaxWindowSide = 65535;
 
 extern uint8_t Selection;
 extern int32_t Language;
@@ -48,6 +50,13 @@ extern bool MinimizeInterference;
 extern std::string OpenDir;
 extern std::string SaveDir;
 extern int32_t MemWarning;
+// The main window's normal place and size on the screen (a width or height
+// of 0: none stored yet), and whether it was maximized.
+extern int32_t WindowLeft;
+extern int32_t WindowTop;
+extern int32_t WindowWidth;
+extern int32_t WindowHeight;
+extern bool WindowMaximized;
 // A palette-only 8-bit graphic (0 x 0); its PaletteCount is "IPaletteSize".
 extern std::unique_ptr<TPixelGraphic> IndividualPalette;
 

@@ -248,3 +248,19 @@ std::string OpenFailureText(const std::string& FileName, const std::string& Mess
   return German(Language) ? "\"" + FileName + "\" konnte nicht geöffnet werden: " + Message
                           : "\"" + FileName + "\" could not be opened: " + Message;
 }
+
+TWindowRect MainWindowPlacement(const TWindowRect& Stored, const TWindowRect& Available, int32_t MinWidth,
+                                int32_t MinHeight) {
+  TWindowRect r = Stored;
+  if (Stored.Width <= 0 || Stored.Height <= 0) {
+    r.Width = std::max(Available.Width * 4 / 5, MinWidth);
+    r.Height = std::max(Available.Height * 4 / 5, MinHeight);
+    r.Left = Available.Left + (Available.Width - std::min(r.Width, Available.Width)) / 2;
+    r.Top = Available.Top + (Available.Height - std::min(r.Height, Available.Height)) / 2;
+  }
+  r.Width = std::min(r.Width, Available.Width);
+  r.Height = std::min(r.Height, Available.Height);
+  r.Left = std::clamp(r.Left, Available.Left, Available.Left + Available.Width - r.Width);
+  r.Top = std::clamp(r.Top, Available.Top, Available.Top + Available.Height - r.Height);
+  return r;
+}

@@ -89,5 +89,15 @@ std::string ExpandLongFileName(const std::string& Name);
 // Directory of Name made absolute, without a trailing separator unless it
 // is the root.
 std::string DirectoryOf(const std::string& Name);
+struct TWindowRect {
+  int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+  bool operator==(const TWindowRect&) const = default;
+};
+// Where the main window goes in the screen's available area: as stored,
+// moved and cut to lie inside it; without a stored size, four fifths of the
+// area (at least the window's smallest size, if it fits), centred.
+TWindowRect MainWindowPlacement(const TWindowRect& Stored, const TWindowRect& Available, int32_t MinWidth,
+                                int32_t MinHeight);
+
 // The message of a failed open, naming the file unless the message does.
 std::string OpenFailureText(const std::string& FileName, const std::string& Message, int32_t Language);

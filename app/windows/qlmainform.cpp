@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -107,7 +108,19 @@ TQLMainForm::TQLMainForm(const std::string& CommandLineFile) {
   FDetachCount = 1;  // attached at the end of FormCreate
   BuildControls();
   QLAboutForm = new TQLAboutForm(this);
+  PlaceOnScreen();
   FormCreate(CommandLineFile);
+}
+
+void TQLMainForm::PlaceOnScreen() {
+  const TWindowRect stored{::WindowLeft, ::WindowTop, ::WindowWidth, ::WindowHeight};
+  const QScreen* screen = stored.Width > 0 ? QGuiApplication::screenAt(QPoint(stored.Left, stored.Top)) : nullptr;
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect a = screen->availableGeometry();
+  const TWindowRect r = MainWindowPlacement(stored, {a.x(), a.y(), a.width(), a.height()}, 600, 475);
+  setGeometry(r.Left, r.Top, r.Width, r.Height);
+  if (::WindowMaximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 TQLMainForm::~TQLMainForm() {
@@ -445,6 +458,13 @@ void TQLMainForm::FormShow() {
 }
 
 void TQLMainForm::closeEvent(QCloseEvent* Event) {
+  // Comes back as it was at the next start.
+  const QRect normal = normalGeometry();
+  ::WindowLeft = normal.x();
+  ::WindowTop = normal.y();
+  ::WindowWidth = normal.width();
+  ::WindowHeight = normal.height();
+  ::WindowMaximized = isMaximized();
   FormCloseQuery();
   Event->accept();
 }

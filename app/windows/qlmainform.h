@@ -161,6 +161,8 @@ private:
   void FormCreate(const std::string& CommandLineFile);
   void FormShow();
   void FormCloseQuery();
+  // Place and size from the settings, inside the screen.
+  void PlaceOnScreen();
   void StatusBarDrawPanel(QPainter& Painter, int Index, const QRect& Rect);
 
   void UpdateControls(QWidget* Changed, bool SourceChanged, bool Refill);

@@ -114,6 +114,14 @@ TEST(MainFormLogic, StatusBarAndFiles) {
             "\"/p/x.xyz\" could not be opened: Unknown file format");
   EXPECT_EQ(OpenFailureText("/p/x.xyz", "Unbekanntes Dateiformat", LanguageGerman),
             "\"/p/x.xyz\" konnte nicht geöffnet werden: Unbekanntes Dateiformat");
+  // The main window: four fifths of the screen at first, centred; later as
+  // stored, but always inside the screen.
+  const TWindowRect screen{0, 30, 1920, 1050};
+  EXPECT_EQ(MainWindowPlacement({}, screen, 600, 475), (TWindowRect{192, 135, 1536, 840}));
+  EXPECT_EQ(MainWindowPlacement({}, {0, 0, 500, 400}, 600, 475), (TWindowRect{0, 0, 500, 400}));
+  EXPECT_EQ(MainWindowPlacement({100, 200, 800, 600}, screen, 600, 475), (TWindowRect{100, 200, 800, 600}));
+  EXPECT_EQ(MainWindowPlacement({5000, -90, 800, 600}, screen, 600, 475), (TWindowRect{1120, 30, 800, 600}));
+  EXPECT_EQ(MainWindowPlacement({-16, 40, 4000, 3000}, screen, 600, 475), (TWindowRect{0, 30, 1920, 1050}));
   const std::string named = "Opening \"/p/x.bmp\" failed: No such file or directory";
   EXPECT_EQ(OpenFailureText("/p/x.bmp", named, LanguageEnglish), named);
 }

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -129,6 +130,22 @@ TEST_F(MainForm, StartsWithoutSourceAllResultControlsOff) {
   const QFontMetrics metrics = f->StatusBar->fontMetrics();
   EXPECT_GT(f->StatusBar->PanelRect(0).width(), metrics.horizontalAdvance("ABGEBROCHEN") + 4);
   EXPECT_GT(f->StatusBar->PanelRect(1).width(), metrics.horizontalAdvance("100%") + 4);
+}
+
+TEST_F(MainForm, ComesBackWhereItWasInsideTheScreen) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  WindowLeft = screen.right() + 500;
+  WindowTop = screen.top() + 10;
+  WindowWidth = 640;
+  WindowHeight = 480;
+  auto f = NewForm();
+  EXPECT_TRUE(screen.contains(f->geometry())) << f->x() << "," << f->y();
+  EXPECT_EQ(f->width(), 640);
+  f->resize(700, 500);
+  f->close();
+  EXPECT_EQ(WindowWidth, 700);
+  EXPECT_EQ(WindowHeight, 500);
+  EXPECT_FALSE(WindowMaximized);
 }
 
 TEST_F(MainForm, ShortcutsOfOtherProgramsLeaveTheEditFieldsTheirOwn) {
