@@ -356,7 +356,6 @@ void ReadRowGroups(const std::vector<std::pair<TLibTIFFFile*, TIFF*>>& planes, c
 void ReadWholeStrips(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes, const TPieceHandler& handle,
                      const TRowDone& done) {
   const uint64_t stripBytes = TIFFStripSize64(tif);
-  CheckPieceSize(stripBytes * uint64_t(planes));
   std::vector<std::vector<uint8_t>> strips(size_t(planes), std::vector<uint8_t>(size_t(stripBytes), 0));
   TPiece piece;
   piece.Width = l.Width;
@@ -377,7 +376,6 @@ void ReadWholeStrips(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes
 void ReadTiles(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes, const TPieceHandler& handle,
                const TRowDone& done) {
   const uint64_t tileBytes = TIFFTileSize64(tif), tileRow = TIFFTileRowSize64(tif);
-  CheckPieceSize(tileBytes * uint64_t(planes));
   if (tileRow * l.BandRows > tileBytes) RaiseTIFFReadError(LangStr1(7, "TileLength"));
   std::vector<std::vector<uint8_t>> tiles(size_t(planes), std::vector<uint8_t>(size_t(tileBytes), 0));
   TPiece piece;
@@ -490,7 +488,7 @@ public:
   TRGBAConversion(const TRGBAConversion&) = delete;
   TRGBAConversion& operator=(const TRGBAConversion&) = delete;
 
-  // Subsampled colours come in blocks of rows, which strips hold whole.
+  // Whether colours come in blocks of rows, converted only whole.
   bool Blocks() const { return FBlocks; }
   int Planes() const { return FImage.isContig ? 1 : FColourPlanes + (FImage.alpha != 0); }
 
@@ -499,7 +497,6 @@ public:
     const uint32_t group = FBlocks ? piece.Rows
                                    : uint32_t(std::clamp<uint64_t>(RowGroupBytes / (uint64_t(width) * 4), 1,
                                                                    std::max<uint32_t>(piece.Rows, 1)));
-    CheckPieceSize(uint64_t(width) * group * 4);
     FRaster.resize(size_t(width) * group);
     const bool gray = graphic.BitCountNum() == 2;
     for (uint32_t r0 = 0; r0 < piece.Rows; r0 += group) {
@@ -541,10 +538,20 @@ private:
   std::vector<uint32_t> FRaster;
 };
 
+// Refuses pieces too large to decode at once, before the picture is touched:
+// a tile or a whole strip of every plane, and libtiff's colours of a row,
+// or of a tile or strip when colours come in blocks of rows.
+void CheckPieces(TIFF* tif, const TLayout& l, int planes, bool wholeStrips, const TRGBAConversion* conversion) {
+  if (l.Tiled) CheckPieceSize(TIFFTileSize64(tif) * uint64_t(planes));
+  if (!l.Tiled && wholeStrips) CheckPieceSize(TIFFStripSize64(tif) * uint64_t(planes));
+  const uint64_t width = l.Tiled ? l.TileWidth : l.Width;
+  if (conversion) CheckPieceSize(width * 4 * (conversion->Blocks() || l.Tiled ? l.BandRows : 1));
+}
+
 // Decodes the image piece by piece into the graphic, which has its size.
-void ReadPieces(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes, TRGBAConversion* conversion,
-                TPixelGraphic& graphic, TRGB background, TObject* sender, TStream& stream, int64_t start,
-                uint64_t ifdOffset, uint64_t rowBytes) {
+void ReadPieces(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes, bool wholeStrips,
+                TRGBAConversion* conversion, TPixelGraphic& graphic, TRGB background, TObject* sender, TStream& stream,
+                int64_t start, uint64_t ifdOffset, uint64_t rowBytes) {
   // Grey pictures are laid over the background's grey, as PNG's are.
   const uint32_t backGray = (GetRValue(background) + GetGValue(background) + GetBValue(background)) / 3;
   const TPieceHandler convert = [&](const TPiece& piece) {
@@ -558,8 +565,7 @@ void ReadPieces(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes, TRG
   const TRowDone done = [&](uint32_t y) { return RaiseProgress(graphic, sender, int(y), int(l.Length)); };
   if (l.Tiled) {
     ReadTiles(file, tif, l, planes, convert, done);
-  } else if ((conversion && conversion->Blocks()) || l.Compression == COMPRESSION_OJPEG) {
-    // libtiff decodes old-style JPEG by whole strips only.
+  } else if (wholeStrips) {
     ReadWholeStrips(file, tif, l, planes, convert, done);
   } else {
     // Each further plane gets a handle of its own on the same IFD.
@@ -608,13 +614,17 @@ void ReadTIFFThroughLibTIFF(TObject* Sender, TStream& Stream, int64_t Start, uin
   if (!conversion && decodedRow < neededRow) RaiseTIFFReadError(LangStr1(7, "BitsPerSample"));
   // The background as it was before the size changes its palette.
   const TRGB background = Graphic.BackGroundColor();
+  // Subsampled colours come in blocks of rows, which strips hold whole, and
+  // libtiff decodes old-style JPEG by whole strips only.
+  const bool wholeStrips = (conversion && conversion->Blocks()) || layout.Compression == COMPRESSION_OJPEG;
+  CheckPieces(tif, layout, planes, wholeStrips, conversion.get());
   Graphic.SetSize(int32_t(layout.Width), int32_t(layout.Length), layout.BitCountNum());
   SetPalette(Graphic, tif, layout);
   RaiseProgressStart(Graphic, Sender);
   try {
     if (!Graphic.GetEmpty())
-      ReadPieces(file, tif, layout, planes, conversion.get(), Graphic, background, Sender, Stream, Start, IFDOffset,
-                 rowBytes);
+      ReadPieces(file, tif, layout, planes, wholeStrips, conversion.get(), Graphic, background, Sender, Stream, Start,
+                 IFDOffset, rowBytes);
   } catch (...) {
     RaiseProgressEnd(Graphic, Sender);
     throw;
