@@ -242,6 +242,10 @@ struct TLayout {
   }
   // Planes read of a directly taken image: its colours and its alpha.
   int DirectPlanes() const { return Separate() ? ColourSamples() + (Alpha != 0) : 1; }
+  // Bytes of a plane's decoded samples that rows of width pixels take.
+  uint64_t DecodedBytes(uint32_t width, uint32_t rows) const {
+    return uint64_t(rows) * ((uint64_t(width) * Bits * (Separate() ? 1 : Samples) + 7) / 8);
+  }
   uint8_t BitCountNum() const {
     if (!Direct()) return Gray() ? 2 : 3;
     if (Samples > 1) return Gray() ? 2 : 3;
@@ -333,7 +337,8 @@ bool RowsDone(const TRowDone& done, uint32_t y0, uint32_t rows) {
 void ReadRowGroups(const std::vector<std::pair<TLibTIFFFile*, TIFF*>>& planes, const TLayout& l,
                    uint64_t bytesPerRow, const TPieceHandler& handle, const TRowDone& done) {
   const size_t scanline = size_t(TIFFScanlineSize64(planes[0].second));
-  const uint32_t group = uint32_t(std::clamp<uint64_t>(RowGroupBytes / std::max<uint64_t>(bytesPerRow, 1), 1, l.Length));
+  const uint64_t fitting = RowGroupBytes / std::max<uint64_t>(bytesPerRow, 1);
+  const uint32_t group = uint32_t(std::clamp<uint64_t>(fitting, 1, l.Length));
   std::vector<std::vector<uint8_t>> rows(planes.size(), std::vector<uint8_t>(scanline * group));
   TPiece piece;
   piece.Width = l.Width;
@@ -376,7 +381,6 @@ void ReadWholeStrips(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes
 void ReadTiles(TLibTIFFFile& file, TIFF* tif, const TLayout& l, int planes, const TPieceHandler& handle,
                const TRowDone& done) {
   const uint64_t tileBytes = TIFFTileSize64(tif), tileRow = TIFFTileRowSize64(tif);
-  if (tileRow * l.BandRows > tileBytes) RaiseTIFFReadError(LangStr1(7, "TileLength"));
   std::vector<std::vector<uint8_t>> tiles(size_t(planes), std::vector<uint8_t>(size_t(tileBytes), 0));
   TPiece piece;
   piece.Stride = size_t(tileRow);
@@ -476,10 +480,15 @@ public:
     // would round instead.
     if (FImage.Bitdepth16To8)
       for (uint32_t n = 0; n < 65536; ++n) FImage.Bitdepth16To8[n] = uint8_t(n >> 8);
-    uint16_t horizontal = 1, vertical = 1;
+    if (!FImage.put.any) {
+      TIFFRGBAImageEnd(&FImage);
+      RaiseTIFFReadError(LangStr(30));
+    }
     if (FImage.photometric == PHOTOMETRIC_YCBCR)
-      TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical);
-    FBlocks = horizontal * vertical > 1;
+      TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &FHorizontal, &FVertical);
+    FHorizontal = std::max<uint16_t>(FHorizontal, 1);
+    FVertical = std::max<uint16_t>(FVertical, 1);
+    FBlocks = FHorizontal * FVertical > 1;
     const bool gray = FImage.photometric == PHOTOMETRIC_MINISWHITE || FImage.photometric == PHOTOMETRIC_MINISBLACK ||
                       FImage.photometric == PHOTOMETRIC_PALETTE;
     FColourPlanes = gray ? 1 : 3;
@@ -491,6 +500,14 @@ public:
   // Whether colours come in blocks of rows, converted only whole.
   bool Blocks() const { return FBlocks; }
   int Planes() const { return FImage.isContig ? 1 : FColourPlanes + (FImage.alpha != 0); }
+  // Bytes of a plane's decoded samples that the conversion of rows of width pixels takes.
+  uint64_t DecodedBytes(uint32_t width, uint32_t rows) const {
+    if (FBlocks)
+      return (uint64_t(width) + FHorizontal - 1) / FHorizontal * ((uint64_t(rows) + FVertical - 1) / FVertical) *
+             (uint64_t(FHorizontal) * FVertical + 2);
+    const uint64_t samples = FImage.isContig ? FImage.samplesperpixel : 1;
+    return uint64_t(rows) * ((uint64_t(width) * samples * FImage.bitspersample + 7) / 8);
+  }
 
   void Convert(const TPiece& piece, TPixelGraphic& graphic, TRGB background, uint32_t backGray) {
     const uint32_t width = piece.Width;
@@ -533,6 +550,8 @@ public:
 
 private:
   TIFFRGBAImage FImage{};
+  // YCbCr subsampling: the pixels of a block across and down.
+  uint16_t FHorizontal = 1, FVertical = 1;
   bool FBlocks = false;
   int FColourPlanes = 3;
   std::vector<uint32_t> FRaster;
@@ -546,6 +565,18 @@ void CheckPieces(TIFF* tif, const TLayout& l, int planes, bool wholeStrips, cons
   if (!l.Tiled && wholeStrips) CheckPieceSize(TIFFStripSize64(tif) * uint64_t(planes));
   const uint64_t width = l.Tiled ? l.TileWidth : l.Width;
   if (conversion) CheckPieceSize(width * 4 * (conversion->Blocks() || l.Tiled ? l.BandRows : 1));
+}
+
+// Refuses rows, tiles or strips as libtiff decodes them that hold less
+// than is taken from them: a row from each row of a piece, or a whole
+// piece when its samples come in blocks of rows.
+void CheckDecodedSizes(TIFF* tif, const TLayout& l, bool wholeStrips, bool blocks,
+                       const std::function<uint64_t(uint32_t width, uint32_t rows)>& taken) {
+  const uint32_t width = l.Tiled ? l.TileWidth : l.Width, rows = l.Tiled || wholeStrips ? l.BandRows : 1;
+  const uint64_t row = l.Tiled ? TIFFTileRowSize64(tif) : TIFFScanlineSize64(tif);
+  const uint64_t piece = l.Tiled ? TIFFTileSize64(tif) : wholeStrips ? TIFFStripSize64(tif) : row;
+  const bool enough = blocks ? piece >= taken(width, rows) : row >= taken(width, 1) && piece >= row * rows;
+  if (!enough) RaiseTIFFReadError(LangStr1(7, "BitsPerSample"));
 }
 
 // Decodes the image piece by piece into the graphic, which has its size.
@@ -606,18 +637,16 @@ void ReadTIFFThroughLibTIFF(TObject* Sender, TStream& Stream, int64_t Start, uin
   CheckPixelLimit(layout.Width, layout.Length);
   const int planes = conversion ? conversion->Planes() : layout.DirectPlanes();
   if (planes > layout.Samples || planes > MaxPlanes) RaiseTIFFReadError(LangStr1(7, "SamplesPerPixel"));
-  const uint64_t perPlane = layout.Separate() ? 1 : layout.Samples;
-  const uint64_t rowBytes = (uint64_t(layout.Width) * layout.Bits * perPlane + 7) / 8;
-  // Samples taken directly are copied byte by byte from the rows libtiff decodes.
-  const uint64_t decodedRow = layout.Tiled ? TIFFTileRowSize64(tif) : TIFFScanlineSize64(tif);
-  const uint64_t neededRow = (uint64_t(layout.Tiled ? layout.TileWidth : layout.Width) * layout.Bits * perPlane + 7) / 8;
-  if (!conversion && decodedRow < neededRow) RaiseTIFFReadError(LangStr1(7, "BitsPerSample"));
-  // The background as it was before the size changes its palette.
-  const TRGB background = Graphic.BackGroundColor();
+  const uint64_t rowBytes = layout.DecodedBytes(layout.Width, 1);
   // Subsampled colours come in blocks of rows, which strips hold whole, and
   // libtiff decodes old-style JPEG by whole strips only.
   const bool wholeStrips = (conversion && conversion->Blocks()) || layout.Compression == COMPRESSION_OJPEG;
   CheckPieces(tif, layout, planes, wholeStrips, conversion.get());
+  CheckDecodedSizes(tif, layout, wholeStrips, conversion && conversion->Blocks(), [&](uint32_t width, uint32_t rows) {
+    return conversion ? conversion->DecodedBytes(width, rows) : layout.DecodedBytes(width, rows);
+  });
+  // The background as it was before the size changes its palette.
+  const TRGB background = Graphic.BackGroundColor();
   Graphic.SetSize(int32_t(layout.Width), int32_t(layout.Length), layout.BitCountNum());
   SetPalette(Graphic, tif, layout);
   RaiseProgressStart(Graphic, Sender);

@@ -569,7 +569,8 @@ TEST(TIFFFormat, AlphaIsLaidOverTheBackgroundAlikeInEveryLayout) {
     TTIFFBuilder tiled = Image(2, 1, {8, 8, 8, 8}, 2, {}).Drop(273).Set(338, 3, {extra});
     tiled.Set(322, 3, {16}).Set(323, 3, {16}).Set(324, 4, {tiled.AddData(tile)}).Set(325, 4, {uint32_t(tile.size())});
     EXPECT_EQ(read(tiled.Build(), background), colors);
-    if (extra == 2) EXPECT_EQ(colors[0], RGB(BlendOver(44, 211, 0), BlendOver(100, 211, 100), BlendOver(250, 211, 200)));
+    if (extra == 2)
+      EXPECT_EQ(colors[0], RGB(BlendOver(44, 211, 0), BlendOver(100, 211, 100), BlendOver(250, 211, 200)));
     if (extra == 0) EXPECT_EQ(colors[0], RGB(44, 100, 250));
   }
   EXPECT_EQ(InfoOf(rgba(2, 1)).SubFormat, "I, Uncompr., RGB, alpha");
@@ -945,7 +946,8 @@ TEST_F(TIFFPeers, OnePictureReadsAlikeInEveryOrganisation) {
   const auto copies = [](const std::string& tif, bool wide) {
     std::vector<std::string> commands;
     for (const char* c : {"-c none", "-c packbits", "-c lzw -r 300", "-c zip -r 7", "-t -w 64 -l 48",
-                          "-p separate -c zip -r 300", "-p separate -c lzw -r 7", "-p separate -t -w 64 -l 48 -c zip"}) {
+                          "-p separate -c zip -r 300", "-p separate -c lzw -r 7",
+                          "-p separate -t -w 64 -l 48 -c zip"}) {
       const bool planes = std::string(c).starts_with("-p");
       if (planes && wide)
         commands.push_back("/usr/bin/convert " + tif + " -interlace plane -compress zip " +
@@ -981,7 +983,8 @@ TEST_F(TIFFPeers, OnePictureReadsAlikeInEveryOrganisation) {
       expected = PeerPixels(written, false);
     } else if (name != "associated") {
       const std::string png = Dir / "same.png";
-      ASSERT_EQ(Shell("/usr/bin/convert " + written + " -define png:exclude-chunks=bKGD,gAMA,cHRM,sRGB,iCCP " + png), "");
+      const std::string plain = " -define png:exclude-chunks=bKGD,gAMA,cHRM,sRGB,iCCP ";
+      ASSERT_EQ(Shell("/usr/bin/convert " + written + plain + png), "");
       TPixelGraphic g;
       g.SetBackGroundColor(RGB(0, 100, 200));
       PNGUseFileBackground = false;
