@@ -176,10 +176,14 @@ TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<
     copy->Assign(&Source);
   }
   std::unique_ptr<TPixelGraphic> r = Stretch(*copy, ResultWidth, ResultHeight, MinimizeInterference);
+  // After stretching only the source palette is taken from the copy; its
+  // memory goes back before the later stages set theirs aside.
+  const TPaletteChoice& row = PaletteChoiceRow(FSettings.Selection);
+  if (!row.SourcePalette) copy.reset();
   const int32_t strength = std::clamp(FSettings.Sharpen, 0, 100);
   if (strength != 0 && !FAbortRequest) r = Sharpened(*r, strength);
   if (FSettings.DoBorder && FSettings.BorderWidth > 0 && !FAbortRequest) r = Framed(*r);
-  if (PaletteChoiceRow(FSettings.Selection).BitCountNum != 3 && !FAbortRequest) r = Reduced(*r, *copy);
+  if (row.BitCountNum != 3 && !FAbortRequest) r = Reduced(*r, copy.get());
   EndStage();
   FTimes.Milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - FRunStart).count();
   if (FAbortRequest) return {soAborted, nullptr};
@@ -250,7 +254,7 @@ std::unique_ptr<TPixelGraphic> TShrinkPipeline::Framed(const TPixelGraphic& R) {
   return t;
 }
 
-std::unique_ptr<TPixelGraphic> TShrinkPipeline::Reduced(const TPixelGraphic& R, const TPixelGraphic& Copy) {
+std::unique_ptr<TPixelGraphic> TShrinkPipeline::Reduced(const TPixelGraphic& R, const TPixelGraphic* Copy) {
   const TPaletteChoice& row = PaletteChoiceRow(FSettings.Selection);
   auto t = NewTarget(R.GetWidth(), R.GetHeight(), row.BitCountNum);
   t->SetDither(FSettings.Dithering);
@@ -265,7 +269,7 @@ std::unique_ptr<TPixelGraphic> TShrinkPipeline::Reduced(const TPixelGraphic& R, 
   } else if (row.IndividualPalette) {
     GivePalette(*t, FSettings.IndividualPalette);
   } else if (row.SourcePalette) {
-    GivePalette(*t, PaletteOf(Copy));
+    GivePalette(*t, PaletteOf(*Copy));
   } else {
     t->SetPaletteIdent(row.PaletteIdent);
   }

@@ -131,7 +131,8 @@ private:
                                          bool MinimizeInterference);
   std::unique_ptr<TPixelGraphic> Sharpened(const TPixelGraphic& R, int32_t Strength);
   std::unique_ptr<TPixelGraphic> Framed(const TPixelGraphic& R);
-  std::unique_ptr<TPixelGraphic> Reduced(const TPixelGraphic& R, const TPixelGraphic& Copy);
+  // Copy is the source's copy, kept for the source palette only.
+  std::unique_ptr<TPixelGraphic> Reduced(const TPixelGraphic& R, const TPixelGraphic* Copy);
 
   bool FBusy = false;
   bool FAbortRequest = false;

@@ -31,9 +31,9 @@ struct TCliJobSettings {
 // palette or one that does not fit.
 uint8_t SourcePaletteRow(const TPixelGraphic& Picture, uint8_t Row, bool FromPicture, int32_t Language);
 
-// The memory a picture of the declared size takes to shrink, for the
-// batch's budget; 0 when the file tells no size or the picture will be
-// refused before it takes any.
+// The memory a picture of the declared size takes to read and to shrink,
+// for the batch's budget; 0 when the file tells no size or the picture will
+// be refused before it takes any.
 int64_t DeclaredShrinkMemory(const std::string& Input, const TSizeRequest& Size);
 
 // How far a job has come, from 0 to 1.

@@ -56,6 +56,9 @@ struct TFileFormatInfo {
   std::string Details;
   std::string SubFormat;
   std::string FormatDescription;
+  // Memory a read takes besides the picture's pixels, where it is more
+  // than a few rows.
+  int64_t ReadMemory = 0;
 };
 
 constexpr int FileHeaderSize = 17;

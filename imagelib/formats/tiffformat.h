@@ -1,6 +1,8 @@
 #pragma once
 // Tagged Image File Format: uncompressed or PackBits strips of chunky
-// samples, bilevel, 4- and 8-bit grey or palette, RGB and CMYK.
+// samples, bilevel, 4- and 8-bit grey or palette, RGB and CMYK. An alpha
+// sample, as ExtraSamples calls the fourth, lays the RGB colours over the
+// background colour, as in PNG files and as through libtiff.
 
 #include <cstdint>
 

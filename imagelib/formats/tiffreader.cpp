@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "alphablend.h"
 #include "langstr.h"
 #include "pixelgraphic.h"
 #include "pixellimit.h"
@@ -135,7 +136,8 @@ struct TTIFFImage {
   bool HandedOver = false;
   bool Tiled = false;
   bool Planar = false;
-  bool Alpha = false;
+  // The first extra sample after the colours: 0, or 1 associated and 2 unassociated alpha.
+  uint32_t Alpha = 0;
   uint32_t Width = 0;
   uint32_t Length = 0;
   uint32_t Compression = 0;
@@ -183,6 +185,21 @@ bool AcceptedLayout(uint32_t photometric, const std::vector<uint32_t>& bits) {
   }
 }
 
+// What the first extra sample after the colours is, as ExtraSamples says:
+// associated or unassociated alpha, or 0 for anything else.
+uint32_t AlphaKind(const TIFD& ifd) {
+  const uint32_t photometric = ifd.Value(ttPhotometricInterpretation);
+  const uint32_t colours = photometric == tpRGB || photometric == 6 ? 3 : photometric == tpCMYK ? 4 : 1;
+  if (ifd.Value(ttSamplesPerPixel) <= colours) return 0;
+  try {
+    const std::vector<uint32_t> extra = ifd.Values(ttExtraSamples);
+    return !extra.empty() && (extra[0] == 1 || extra[0] == 2) ? extra[0] : 0;
+  } catch (const EPGTIFFileFormatReader&) {
+    // A broken ExtraSamples tag leaves the sample what it was before there was one.
+    return 0;
+  }
+}
+
 // Whether this reader refuses the image for its compression, tiles, planes,
 // sample sizes or extra samples, and libtiff can read it instead. Everything
 // else, and what libtiff has no codec for, meets this reader's checks.
@@ -223,8 +240,7 @@ TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
     image.HandedOver = true;
     image.Tiled = ifd.Count(ttTileWidth) > 0 || ifd.Count(ttTileOffsets) > 0;
     image.Planar = ifd.Value(ttPlanarConfiguration) == 2;
-    const std::vector<uint32_t> extra = ifd.Values(ttExtraSamples);
-    image.Alpha = std::any_of(extra.begin(), extra.end(), [](uint32_t e) { return e == 1 || e == 2; });
+    image.Alpha = AlphaKind(ifd);
     image.Width = ifd.Value(ttImageWidth);
     image.Length = ifd.Value(ttImageLength);
     image.Compression = ifd.Value(ttCompression);
@@ -251,6 +267,7 @@ TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
     image.RowsPerStrip = image.Length;
   }
   image.ColorMap = ifd.Values(ttColorMap);
+  image.Alpha = AlphaKind(ifd);
   return image;
 }
 
@@ -319,8 +336,10 @@ void SetPalette(TPixelGraphic& graphic, const TTIFFImage& image) {
 // One channel of a CMYK sample: the light its ink and the black leave.
 uint8_t LightLeft(int ink, int black) { return uint8_t(std::max(255 - ink - black, 0)); }
 
-// Turns a row as the file stores it into a buffer row of the graphic.
-void ConvertRow(const TTIFFImage& image, const uint8_t* src, size_t rowBytes, uint8_t* dest, int32_t width) {
+// Turns a row as the file stores it into a buffer row of the graphic; an
+// alpha sample lays the colour over the background, as the PNG reader does.
+void ConvertRow(const TTIFFImage& image, const uint8_t* src, size_t rowBytes, uint8_t* dest, int32_t width,
+                TRGB background) {
   switch (image.PixelBits()) {
     case 24:
       for (int32_t x = 0; x < width; ++x, src += 3, dest += 3) {
@@ -335,6 +354,14 @@ void ConvertRow(const TTIFFImage& image, const uint8_t* src, size_t rowBytes, ui
           dest[0] = LightLeft(src[2], src[3]);
           dest[1] = LightLeft(src[1], src[3]);
           dest[2] = LightLeft(src[0], src[3]);
+        } else if (image.Alpha == 1) {
+          dest[0] = PremultipliedOver(src[2], src[3], GetBValue(background));
+          dest[1] = PremultipliedOver(src[1], src[3], GetGValue(background));
+          dest[2] = PremultipliedOver(src[0], src[3], GetRValue(background));
+        } else if (image.Alpha == 2) {
+          dest[0] = BlendOver(src[2], src[3], GetBValue(background));
+          dest[1] = BlendOver(src[1], src[3], GetGValue(background));
+          dest[2] = BlendOver(src[0], src[3], GetRValue(background));
         } else {
           dest[0] = src[2];
           dest[1] = src[1];
@@ -352,7 +379,7 @@ void ConvertRow(const TTIFFImage& image, const uint8_t* src, size_t rowBytes, ui
 }
 
 void ReadRows(TObject* sender, const TTIFFData& data, const TTIFFImage& image, TPixelGraphic& graphic,
-              uint64_t rowBytes) {
+              uint64_t rowBytes, TRGB background) {
   // A picture without pixels has no rows to read, however wide it claims to be.
   if (graphic.GetEmpty()) return;
   std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
@@ -370,10 +397,21 @@ void ReadRows(TObject* sender, const TTIFFData& data, const TTIFFImage& image, T
     } else {
       decoder.DecodeRow(row.data(), row.size(), y);
     }
-    ConvertRow(image, row.data(), row.size(), graphic.ScanLine(y), width);
+    ConvertRow(image, row.data(), row.size(), graphic.ScanLine(y), width, background);
     bool abort = false;
     if (graphic.OnProgress) graphic.OnProgress(sender, y, length, abort);
     if (abort) return;
+  }
+}
+
+// Names of the photometric interpretations that libtiff turns into colours.
+const char* ConvertedPhotometricName(uint32_t photometric) {
+  switch (photometric) {
+    case 6: return ", YCbCr";
+    case 8: return ", CIELab";
+    case 32844: return ", LogL";
+    case 32845: return ", LogLuv";
+    default: return nullptr;
   }
 }
 
@@ -391,12 +429,14 @@ void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   const uint64_t rowBytes = (uint64_t(image.PixelBits()) * image.Width + 7) / 8;
   CheckDataSize(data, image, rowBytes);
   CheckPixelLimit(image.Width, image.Length);
+  // The background as it was before the size changes its palette.
+  const TRGB background = Graphic.BackGroundColor();
   Graphic.SetSize(int32_t(image.Width), int32_t(image.Length),
                   image.SamplesPerPixel == 1 ? BitCountToNum(int(image.BitsPerSample[0])) : 3);
   if (Graphic.BitCountNum() < 3) SetPalette(Graphic, image);
   if (Graphic.OnProgressStart) Graphic.OnProgressStart(this);
   try {
-    ReadRows(this, data, image, Graphic, rowBytes);
+    ReadRows(this, data, image, Graphic, rowBytes, background);
   } catch (...) {
     if (Graphic.OnProgressEnd) Graphic.OnProgressEnd(this);
     throw;
@@ -406,7 +446,8 @@ void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
 
 void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {
   TFileFormatReader::ReadInfo(Stream, Index, Info);
-  const TTIFFImage image = ParseTIFF(TTIFFData(Stream), Index);
+  const TTIFFData data(Stream);
+  const TTIFFImage image = ParseTIFF(data, Index);
   Info.ImageCount = image.ImageCount;
   Info.SubFormat = image.Order.BigEndian() ? "M, " : "I, ";
   switch (image.Compression) {
@@ -425,6 +466,8 @@ void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
     case 34925: Info.SubFormat += "LZMA"; break;
     case 50000: Info.SubFormat += "ZSTD"; break;
     case 50001: Info.SubFormat += "WebP"; break;
+    case 34676: Info.SubFormat += "SGILog"; break;
+    case 34677: Info.SubFormat += "SGILog24"; break;
     default: break;
   }
   if (image.Compression >= 2 && image.Compression <= 6 && !image.HandedOver)
@@ -435,13 +478,12 @@ void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
     case tpRGB: Info.SubFormat += ", RGB"; break;
     case tpPalette: Info.SubFormat += ", RGB Palette"; break;
     case tpCMYK: Info.SubFormat += ", CMYK"; break;
-    case 6:
-      if (image.HandedOver) {
-        Info.SubFormat += ", YCbCr";
+    default:
+      if (const char* name = image.HandedOver ? ConvertedPhotometricName(image.Photometric) : nullptr) {
+        Info.SubFormat += name;
         break;
       }
-      [[fallthrough]];
-    default: RaiseTIFFReadError("Unsupported photometric interpretation " + std::to_string(image.Photometric));
+      RaiseTIFFReadError("Unsupported photometric interpretation " + std::to_string(image.Photometric));
   }
   if (image.Alpha) Info.SubFormat += ", alpha";
   if (image.Tiled) Info.SubFormat += ", tiled";
@@ -451,4 +493,8 @@ void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   Info.Height = clamped(image.Length);
   Info.BitCount = clamped(std::accumulate(image.BitsPerSample.begin(), image.BitsPerSample.end(), uint64_t(0)));
   Info.ColorCount = Info.BitCount > 23 ? "16.7 M" : std::to_string(1u << Info.BitCount);
+  if (image.HandedOver) {
+    const uint64_t rowBytes = (uint64_t(image.Width) * uint64_t(Info.BitCount) + 7) / 8;
+    Info.ReadMemory = LibTIFFReadMemory(data.Length(), rowBytes, image.Width);
+  }
 }

@@ -18,7 +18,9 @@
 #include "clioptions.h"
 #include "clisetup.h"
 #include "filereplacement.h"
+#include "fileformat.h"
 #include "formatoptions.h"
+#include "formatregistry.h"
 #include "palettechoice.h"
 #include "pixelgraphic.h"
 #include "progressdisplay.h"
@@ -51,6 +53,27 @@ void WritePicture(const std::string& fileName, int32_t width, int32_t height) {
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) g.SetPixelColor(x, y, RGB(uint8_t(x * 7), uint8_t(y * 5), uint8_t(x ^ y)));
   g.SaveToFile(fileName);
+}
+
+// An uncompressed TIFF of 16-bit greys, which goes through libtiff.
+void WriteGray16TIFF(const std::string& fileName, uint32_t width, uint32_t height) {
+  constexpr uint32_t count = 8, dataAt = 8 + 2 + 12 * count + 4;
+  const uint32_t entries[count][2] = {{256, width}, {257, height}, {258, 16}, {259, 1},
+                                      {262, 1},     {273, dataAt}, {277, 1},  {279, width * height * 2}};
+  std::vector<uint8_t> b = {'I', 'I', 42, 0, 8, 0, 0, 0};
+  const auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i)));
+  };
+  put(count, 2);
+  for (const auto& e : entries) {
+    put(e[0], 2);
+    put(4, 2);  // LONG
+    put(1, 4);
+    put(e[1], 4);
+  }
+  put(0, 4);
+  b.resize(b.size() + width * height * 2);
+  std::ofstream(fileName, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 std::string FileText(const std::string& fileName) {
@@ -676,6 +699,13 @@ TEST(CliProgram, PixelLimitAndMemoryBudget) {
   EXPECT_TRUE(Has(run.Err, "Picture of 40 × 30 pixels exceeds the limit of 1199 pixels"));
   EXPECT_EQ(RunCli({"--max-pixels", "0", dir / "in.bmp", dir / "out.png"}).Status, 0);
   EXPECT_EQ(DeclaredShrinkMemory(dir / "in.bmp", TSizeRequest()), ShrinkMemoryEstimate(40, 30, 20, 15));
+  // A read through libtiff claims its working memory beside the picture.
+  WriteGray16TIFF(dir / "gray16.tif", 40, 30);
+  TFileFormatInfo info;
+  ASSERT_TRUE(GetFileFormatInfo(dir / "gray16.tif", 0, info));
+  EXPECT_GT(info.ReadMemory, ShrinkMemoryEstimate(40, 30, 20, 15));
+  EXPECT_EQ(DeclaredShrinkMemory(dir / "gray16.tif", TSizeRequest()), 40 * 30 * 3 + info.ReadMemory);
+  EXPECT_EQ(RunCli({dir / "gray16.tif", dir / "gray16.png"}).Status, 0);
 
   TMemoryBudget budget(100);
   EXPECT_TRUE(budget.TryAcquire(60));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "alphablend.h"
 #include "codecpeer.h"
 #include "failuremessage.h"
 #include "formatoptions.h"
@@ -17,6 +18,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pngformat.h"
 #include "scriptedplatform.h"
 #include "stream.h"
 #include "tiffformat.h"
@@ -490,6 +492,90 @@ TEST(TIFFFormat, WhatThisReaderRefusesGoesToLibTIFF) {
   EXPECT_EQ(g.GetWidth(), 3);
 }
 
+TEST(TIFFFormat, LibTIFFErrorsAfterWhichThePixelsComeFollowTheWarningAction) {
+  // An entry of tag 0, which libtiff reports as an error and then passes over.
+  TTIFFBuilder t = Image(2, 1, {16}, 1, {0x34, 0x12, 0xFF, 0xFF}).Set(279, 4, {4});
+  t.Entries.insert(t.Entries.begin(), {0, 0, {}});
+  const Bytes file = t.Build();
+  std::string boxes;
+  TScriptedPlatform platform;
+  platform.Box = [&](const std::string& text, const std::string&, TPGBoxButtons) {
+    boxes += text + "\n";
+    return pgaOK;
+  };
+  TPixelGraphic g;
+  g.SetReadWarningAction(pgwaOKBox);
+  ReadTIFF(file, g);
+  EXPECT_EQ(Colors(g), (std::vector<TRGB>{0x121212, White}));
+  EXPECT_EQ(boxes,
+            "TIFF: TIFFReadDirectory: Unknown field with tag 0 (0x0) encountered\n"
+            "TIFF: TIFFFetchNormalTag: Defined set_field_type of custom tag 0 (Tag 0) is TIFF_SETGET_UNDEFINED and "
+            "thus tag is not read from file\n");
+  g.SetReadWarningAction(pgwaIgnore);
+  ReadTIFF(file, g);
+  EXPECT_EQ(g.GetPixel(0, 0), 0x12u);
+  g.SetReadWarningAction(pgwaRaise);
+  EXPECT_EQ(Failure([&] { ReadTIFF(file, g); }), "TIFF: TIFFReadDirectory: Unknown field with tag 0 (0x0) encountered");
+}
+
+TEST(TIFFFormat, TilesTooLargeToDecodeAtOnceAreRefused) {
+  // A single Deflate tile of 8208 x 8208 greys; its data is never decoded.
+  TTIFFBuilder t = Image(8208, 8208, {8}, 1, {}, 8).Drop(273);
+  t.Set(322, 4, {8208}).Set(323, 4, {8208}).Set(324, 4, {t.AddData(Bytes(4096))}).Set(325, 4, {4096});
+  EXPECT_EQ(ReadFailure(t.Build()), "TIFF: A tile or strip of 67371264 bytes exceeds the limit of 67108864 bytes");
+  SetPGLanguage(1);
+  EXPECT_EQ(ReadFailure(t.Build()),
+            "TIFF: Eine Kachel oder ein Streifen von 67371264 Bytes überschreitet die Grenze von 67108864 Bytes");
+  SetPGLanguage(0);
+}
+
+TEST(TIFFFormat, AlphaIsLaidOverTheBackgroundAlikeInEveryLayout) {
+  // A grey of 44 at alpha 211, as ExtraSamples says, over white: 80
+  // unassociated, 44 + 44 associated, 44 when the sample is no alpha.
+  const auto grayAlpha = [](uint32_t extra, bool planes) {
+    TTIFFBuilder t = Image(2, 1, {8, 8}, 1, planes ? Bytes{44, 200} : Bytes{44, 211, 200, 255});
+    if (planes) t.Drop(273).Set(273, 4, {8, t.AddData({211, 255})}).Set(284, 3, {2}).Set(278, 4, {1});
+    return t.Set(338, 3, {extra}).Build();
+  };
+  const auto rgba = [](uint32_t extra, uint32_t compression) {
+    const Bytes pixels = {44, 100, 250, 211, 1, 2, 3, 255};
+    TTIFFBuilder t = compression == 1 ? Image(2, 1, {8, 8, 8, 8}, 2, pixels)
+                                      : Image(2, 1, {8, 8, 8, 8}, 2, Bytes{7, 44, 100, 250, 211, 1, 2, 3, 255}, 32773);
+    return t.Set(338, 3, {extra}).Build();
+  };
+  // Over a background colour; the files are read as they come.
+  const auto read = [](const Bytes& file, TRGB background) {
+    TPixelGraphic g;
+    g.SetBackGroundColor(background);
+    g.SetReadWarningAction(pgwaIgnore);
+    ReadTIFF(file, g);
+    return Colors(g);
+  };
+  const std::pair<uint32_t, TRGB> kinds[] = {{2, 0x505050}, {1, 0x585858}, {0, 0x2C2C2C}};
+  for (const auto& [extra, gray] : kinds) {
+    SCOPED_TRACE(extra);
+    EXPECT_EQ(read(grayAlpha(extra, false), White), (std::vector<TRGB>{gray, 0xC8C8C8}));
+    EXPECT_EQ(read(grayAlpha(extra, true), White), (std::vector<TRGB>{gray, 0xC8C8C8}));
+    // RGB read by this reader, uncompressed and PackBits, and by libtiff in planes and tiles.
+    const TRGB background = RGB(0, 100, 200);
+    const std::vector<TRGB> colors = read(rgba(extra, 1), background);
+    EXPECT_EQ(colors[1], RGB(1, 2, 3));
+    EXPECT_EQ(read(rgba(extra, 32773), background), colors);
+    TTIFFBuilder planar = Image(2, 1, {8, 8, 8, 8}, 2, {44, 1}).Set(284, 3, {2}).Set(338, 3, {extra});
+    planar.Drop(273).Set(273, 4, {8, planar.AddData({100, 2}), planar.AddData({250, 3}), planar.AddData({211, 255})});
+    EXPECT_EQ(read(planar.Build(), background), colors);
+    Bytes tile(16 * 16 * 4);
+    std::copy_n(Bytes{44, 100, 250, 211, 1, 2, 3, 255}.begin(), 8, tile.begin());
+    TTIFFBuilder tiled = Image(2, 1, {8, 8, 8, 8}, 2, {}).Drop(273).Set(338, 3, {extra});
+    tiled.Set(322, 3, {16}).Set(323, 3, {16}).Set(324, 4, {tiled.AddData(tile)}).Set(325, 4, {uint32_t(tile.size())});
+    EXPECT_EQ(read(tiled.Build(), background), colors);
+    if (extra == 2)
+      EXPECT_EQ(colors[0], RGB(BlendOver(44, 211, 0), BlendOver(100, 211, 100), BlendOver(250, 211, 200)));
+    if (extra == 0) EXPECT_EQ(colors[0], RGB(44, 100, 250));
+  }
+  EXPECT_EQ(InfoOf(rgba(2, 1)).SubFormat, "I, Uncompr., RGB, alpha");
+}
+
 // The entries of the first IFD of a file this library wrote, by tag:
 // {type, count, value field}.
 std::map<uint16_t, std::array<uint32_t, 3>> Entries(const Bytes& b) {
@@ -809,6 +895,114 @@ TEST_F(TIFFPeers, LibTIFFReadsWhatThisReaderRefuses) {
   ReadTIFF(FileBytes(pages), g, 1);
   TIFFCountImages = false;
   EXPECT_EQ(Colors(g), PeerPixels(Dir / "lzw.tif", false));
+}
+
+TEST_F(TIFFPeers, InfoDescribesWhatLibTIFFTurnsIntoColours) {
+  const std::string source = Dir / "source.png";
+  ASSERT_EQ(Shell("/usr/bin/convert -size 37x23 -seed 4 plasma:fractal " + source), "");
+  // LogLuv and LogL from 16-bit RGB and grey.
+  for (const auto& [write, subFormat] : {std::pair{"-depth 16", "I, SGILog, LogLuv"},
+                                         std::pair{"-colorspace gray -depth 16", "I, SGILog, LogL"}}) {
+    SCOPED_TRACE(subFormat);
+    const std::string written = Dir / "written.tif", tif = Dir / "log.tif";
+    ASSERT_EQ(Shell("/usr/bin/convert " + source + " " + write + " -compress None " + written), "");
+    ASSERT_EQ(Shell("tiffcp -c sgilog " + written + " " + tif), "");
+    EXPECT_EQ(InfoOf(FileBytes(tif)).SubFormat, subFormat);
+    TPixelGraphic g;
+    ReadTIFF(FileBytes(tif), g);
+    EXPECT_EQ(Colors(g), PeerPixels(tif, false));
+  }
+}
+
+TEST_F(TIFFPeers, OldStyleJPEGIsDecodedStripByStrip) {
+  const std::string source = Dir / "source.png";
+  ASSERT_EQ(Shell("/usr/bin/convert -size 37x23 -seed 4 plasma:fractal " + source), "");
+  // A JPEG stream as the single strip, without RowsPerStrip, with and without subsampling.
+  for (const char* sampling : {"1x1", "2x2"}) {
+    SCOPED_TRACE(sampling);
+    const std::string jpg = Dir / "old.jpg", tif = Dir / "old.tif";
+    ASSERT_EQ(Shell("/usr/bin/convert " + source + " -sampling-factor " + sampling + " " + jpg), "");
+    const Bytes stream = FileBytes(jpg);
+    TTIFFBuilder t = Image(37, 23, {8, 8, 8}, 6, {}, 6).Drop(273);
+    const uint32_t at = t.AddData(stream), length = uint32_t(stream.size());
+    t.Set(273, 4, {at}).Set(279, 4, {length}).Set(513, 4, {at}).Set(514, 4, {length});
+    WriteFile(tif, t.Build());
+    TPixelGraphic g;
+    g.SetReadWarningAction(pgwaIgnore);
+    ReadTIFF(FileBytes(tif), g);
+    EXPECT_EQ(Colors(g), PeerPixels(tif, false));
+  }
+}
+
+TEST_F(TIFFPeers, OnePictureReadsAlikeInEveryOrganisation) {
+  // Wide enough for strips to be read in several groups of rows and tiles
+  // to be cut at the right and bottom edges.
+  const std::string source = Dir / "source.png";
+  ASSERT_EQ(Shell("/usr/bin/convert -size 1000x300 -seed 6 plasma:fractal " + source), "");
+  const std::string alpha = "-alpha set -channel A -fx '(i+2*j)/(w+2*h)' +channel ";
+  // Copies of the file in every organisation: tiffcp keeps the samples as
+  // they are but cannot put 16-bit samples into planes, which ImageMagick
+  // does instead.
+  const auto copies = [](const std::string& tif, bool wide) {
+    std::vector<std::string> commands;
+    for (const char* c : {"-c none", "-c packbits", "-c lzw -r 300", "-c zip -r 7", "-t -w 64 -l 48",
+                          "-p separate -c zip -r 300", "-p separate -c lzw -r 7",
+                          "-p separate -t -w 64 -l 48 -c zip"}) {
+      const bool planes = std::string(c).starts_with("-p");
+      if (planes && wide)
+        commands.push_back("/usr/bin/convert " + tif + " -interlace plane -compress zip " +
+                           (std::string(c).find("-t") != std::string::npos ? "-define tiff:tile-geometry=64x48 "
+                                                                           : "-define tiff:rows-per-strip=7 "));
+      else
+        commands.push_back(std::string("tiffcp ") + c + " " + tif + " ");
+    }
+    return commands;
+  };
+  const auto read = [&](const std::string& tif) {
+    TPixelGraphic g;
+    g.SetBackGroundColor(RGB(0, 100, 200));
+    ReadTIFF(FileBytes(tif), g);
+    return Colors(g);
+  };
+  // Alpha as the PNG reader lays it over, associated alpha alike in every
+  // copy, CMYK as libtiff turns it into colours.
+  struct {
+    const char* name;
+    std::string write;
+  } const pictures[] = {{"rgba8", alpha + "-depth 8"},
+                        {"rgba16", alpha + "-depth 16"},
+                        {"graya16", "-colorspace gray " + alpha + "-depth 16"},
+                        {"associated", alpha + "-depth 8 -define tiff:alpha=associated"},
+                        {"cmyk", "-colorspace CMYK -depth 8"}};
+  for (const auto& picture : pictures) {
+    SCOPED_TRACE(picture.name);
+    const std::string name = picture.name, written = Dir / (name + ".tif");
+    ASSERT_EQ(Shell("/usr/bin/convert " + source + " " + picture.write + " -compress None " + written), "");
+    std::vector<TRGB> expected;
+    if (name == "cmyk") {
+      expected = PeerPixels(written, false);
+    } else if (name != "associated") {
+      const std::string png = Dir / "same.png";
+      const std::string plain = " -define png:exclude-chunks=bKGD,gAMA,cHRM,sRGB,iCCP ";
+      ASSERT_EQ(Shell("/usr/bin/convert " + written + plain + png), "");
+      TPixelGraphic g;
+      g.SetBackGroundColor(RGB(0, 100, 200));
+      PNGUseFileBackground = false;
+      g.LoadFromFile(png);
+      PNGUseFileBackground = true;
+      expected = Colors(g);
+    }
+    for (const std::string& command : copies(written, picture.write.find("16") != std::string::npos)) {
+      SCOPED_TRACE(command);
+      // This reader's own CMYK colours are not libtiff's.
+      if (name == "cmyk" && command.find("-c none") != std::string::npos) continue;
+      if (name == "cmyk" && command.find("-c packbits") != std::string::npos) continue;
+      const std::string tif = Dir / "copy.tif";
+      ASSERT_EQ(Shell(command + tif), "");
+      if (expected.empty()) expected = read(tif);
+      EXPECT_EQ(read(tif), expected);
+    }
+  }
 }
 
 TEST_F(TIFFPeers, PeersReadWhatWeWrite) {
