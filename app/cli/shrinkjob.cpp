@@ -113,15 +113,11 @@ int64_t DeclaredShrinkMemory(const std::string& Input, const TSizeRequest& Size)
   if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return 0;
   if (MaxPixels > 0 && width * height > MaxPixels) return 0;
   const TResultSize result = ResolveResultSize(Size, int32_t(width), int32_t(height));
-<<<<<<< HEAD
   // Such a result is refused before it takes anything.
   if (MaxPixels > 0 && int64_t(result.Width) * result.Height > MaxPixels) return 0;
-  return ShrinkMemoryEstimate(int32_t(width), int32_t(height), result.Width, result.Height);
-=======
   const int64_t shrinking = ShrinkMemoryEstimate(int32_t(width), int32_t(height), result.Width, result.Height);
   // While it is read, the picture shares the memory with the reader's buffers.
   return std::max(shrinking, width * height * 3 + info.ReadMemory);
->>>>>>> i17-tiff
 }
 
 void TShrinkJob::Run(const std::string& Input, const std::string& Output, const TJobProgress& Progress) {
