@@ -5,10 +5,8 @@
 // 3000 x 2000 pixels.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -28,23 +26,6 @@
 #include "stream.h"
 
 namespace {
-
-// Smooth shapes with a little grain, so that both coders work as on a photograph.
-void PhotoLike(TPixelGraphic& g, int32_t width, int32_t height) {
-  g.SetSize(width, height, 3);
-  uint32_t noise = 12345;
-  for (int32_t y = 0; y < height; ++y) {
-    uint8_t* row = g.ScanLine(y);
-    for (int32_t x = 0; x < width; ++x) {
-      noise = noise * 1103515245u + 12345u;
-      const int grain = int(noise >> 28) - 8;
-      const double s = std::sin(x * 0.004) * std::cos(y * 0.006);
-      row[3 * x] = uint8_t(std::clamp(int(128 + 100 * s) + grain, 0, 255));
-      row[3 * x + 1] = uint8_t(std::clamp(int(255.0 * y / height) + grain, 0, 255));
-      row[3 * x + 2] = uint8_t(std::clamp(int(255.0 * x / width) + grain, 0, 255));
-    }
-  }
-}
 
 const std::string JPEGFile = BenchFile("photo.jpg");
 const std::string ProgressiveFile = BenchFile("progressive.jpg");

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Speed and peak memory of quillet-cli against vips, ImageMagick and djpeg on
-# one large photo-like JPEG. A measurement, not a test: it prints medians,
+# Speed and peak memory of quillet-cli against vips, vipsthumbnail,
+# ImageMagick and djpeg on one large photo-like JPEG. A measurement, not a test: it prints medians,
 # ratios and how they stand against the targets, and always exits 0 once the
 # runs are done.
 #
@@ -13,6 +13,10 @@
 #   (b) 50 %, precise, no sharpening, optimized palette of 252 colours with
 #       dithering, to PNG; against ImageMagick -colors 252 with Floyd-Steinberg
 #   (c) the defaults (sharpening 50), to JPEG quality 80
+#   (d) thumbnail of 600 x 400, (e) of 1500 x 1000: quillet-cli
+#       --shrink-on-load, no sharpening, to JPEG quality 75; against
+#       vipsthumbnail (libvips-tools), which also decodes at a reduced scale.
+#       Then the PSNR of both sizes against quillet-cli's full decode.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -57,12 +61,18 @@ b_quillet=("$CLI" --quiet --stretch-mode precise --sharpen 0 --palette optimized
   "$SRC" "$WORK/b_quillet.png")
 b_magick=(convert "$SRC" -filter box -resize 50% -dither FloydSteinberg -colors 252 "$WORK/b_magick.png")
 c_quillet=("$CLI" --quiet --jpeg-quality 80 "$SRC" "$WORK/c_quillet.jpg")
-CASES=(a_quillet a_vips a_magick a_djpeg b_quillet b_magick c_quillet)
+THUMB=(--quiet --shrink-on-load --sharpen 0 --jpeg-quality 75)
+d_quillet=("$CLI" "${THUMB[@]}" --fit 600x400 "$SRC" "$WORK/d_quillet.jpg")
+d_vips=(vipsthumbnail "$SRC" --size 600x400 -o "$WORK/d_vips.jpg[Q=75]")
+e_quillet=("$CLI" "${THUMB[@]}" --fit 1500x1000 "$SRC" "$WORK/e_quillet.jpg")
+e_vips=(vipsthumbnail "$SRC" --size 1500x1000 -o "$WORK/e_vips.jpg[Q=75]")
+CASES=(a_quillet a_vips a_magick a_djpeg b_quillet b_magick c_quillet d_quillet d_vips e_quillet e_vips)
 
 declare -A LABEL=(
   [a_quillet]="(a) quillet-cli" [a_vips]="(a) vips resize" [a_magick]="(a) ImageMagick"
   [a_djpeg]="(a) djpeg -bmp (floor)" [b_quillet]="(b) quillet-cli" [b_magick]="(b) ImageMagick"
-  [c_quillet]="(c) quillet-cli"
+  [c_quillet]="(c) quillet-cli" [d_quillet]="(d) quillet-cli" [d_vips]="(d) vipsthumbnail"
+  [e_quillet]="(e) quillet-cli" [e_vips]="(e) vipsthumbnail"
 )
 
 # One run: wall time in microseconds and peak resident memory in KiB,
@@ -115,4 +125,15 @@ verdict "(a) quillet-cli / djpeg decode floor" "$(ratio "${SEC[a_quillet]}" "${S
 verdict "(b) ImageMagick / quillet-cli (speed-up)" "$(ratio "${SEC[b_magick]}" "${SEC[b_quillet]}")" ">=" 6
 verdict "(a) quillet-cli peak / decoded source" \
   "$(awk -v m="${MIB[a_quillet]}" -v d="$DECODED_BYTES" 'BEGIN { printf "%.4f", m * 1048576 / d }')" "<" 1.6
+for t in d e; do
+  verdict "($t) quillet-cli / vipsthumbnail" "$(ratio "${SEC[${t}_quillet]}" "${SEC[${t}_vips]}")" "<=" 1
+  verdict "($t) quillet-cli / vipsthumbnail peak" "$(ratio "${MIB[${t}_quillet]}" "${MIB[${t}_vips]}")" "<=" 1
+done
+# Losslessly stored, so that only the decode differs.
+for box in 600x400 1500x1000; do
+  "$CLI" --quiet --sharpen 0 --fit $box "$SRC" "$WORK/full.png"
+  "$CLI" --quiet --sharpen 0 --fit $box --shrink-on-load "$SRC" "$WORK/reduced.png"
+  psnr=$(compare -metric PSNR "$WORK/reduced.png" "$WORK/full.png" null: 2>&1 || true)
+  verdict "PSNR of --shrink-on-load at $box, dB" "$psnr" ">=" 40
+done
 echo "(decoded source: $DECODED_BYTES bytes; times are wall clock on a shared machine and vary from run to run)"

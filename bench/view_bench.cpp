@@ -1,14 +1,22 @@
 // The image view on a 6000 x 4000 24-bit picture: a full repaint of a
 // 1200 x 800 view at zoom 1 and fitted, a scroll step, and the time from
 // handing the picture over with precise resampling to its display copy shown.
+// The file dialogs' preview of that picture as a JPEG of quality 90, from
+// the selection's timer to the preview there; QUILLET_PHOTO names another
+// JPEG to preview instead.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QThread>
 
+#include <cstdlib>
 #include <random>
 
+#include "benchfiles.h"
+#include "formatoptions.h"
 #include "pgimage.h"
+#include "previewpane.h"
 
 namespace {
 
@@ -72,17 +80,42 @@ void BM_PreciseCopyShown(benchmark::State& state) {
   }
 }
 
+const std::string PhotoFile = BenchFile("photo.jpg");
+
+const std::string& PhotoPath() {
+  static const std::string path = [] {
+    if (const char* given = std::getenv("QUILLET_PHOTO")) return std::string(given);
+    JPEGCompQuality = 90;
+    Photo()->SaveToFile(PhotoFile);
+    JPEGCompQuality = 80;
+    return PhotoFile;
+  }();
+  return path;
+}
+
+void BM_DialogPreview(benchmark::State& state) {
+  const std::string& path = PhotoPath();
+  TPGPreviewPane pane{TPGPreviewSettings{}};
+  pane.show();
+  for (auto _ : state) {
+    pane.SelectionChanged(path);
+    pane.PreviewTimerTimer();
+    while (pane.PreviewThread().isRunning()) QThread::usleep(100);
+    QApplication::processEvents();
+    if (!pane.Preview()) state.SkipWithError("no preview");
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_FullRepaintZoom1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRepaintFitted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreciseCopyShown)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DialogPreview)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
+  return RunBenchmarks(argc, argv, [] {}, {PhotoFile});
 }

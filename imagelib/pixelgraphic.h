@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,16 @@ public:
   // Writes drawing that is still pending into the pixel memory.
   virtual void CompleteDrawing(TPixelGraphic& Graphic) = 0;
 };
+
+// The least size a load needs each way.
+struct TLoadSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+// Asked by a reader that can decode at reduced scales (JPEG), with the
+// picture's full size: the size the load needs at least. The reader then
+// decodes at its smallest scale that gives that much each way.
+using TLoadTargetEvent = std::function<TLoadSize(TObject* Sender, int32_t Width, int32_t Height)>;
 
 class TPixelGraphic : public TObject {
 public:
@@ -218,6 +229,8 @@ public:
   TNotifyEvent OnProgressStart;
   TPGProgressEvent OnProgress;
   TNotifyEvent OnProgressEnd;
+  // Unassigned, every reader decodes the full size.
+  TLoadTargetEvent OnLoadTarget;
 
 private:
   struct FreeDeleter {

@@ -296,6 +296,13 @@ const std::vector<TOptionInfo>& OptionInfos() {
        "2n+1 Pixel halbieren, ohne das letzte wegzulassen",
        [](bool de) { return std::string(de ? "Interferenzminderung " : "minimizing ") + OnOff(MinimizeInterference, de); },
        [](P&, O& o) { o.MinimizeInterference = false; }},
+      {"--shrink-on-load", nullptr,
+       "decode a JPEG at the smallest of 1/8 to 8/8 of its size that is still twice the result's: "
+       "much faster and leaner for small results, which then differ slightly from the full decode's",
+       "ein JPEG in der kleinsten Größe von 1/8 bis 8/8 dekodieren, die noch doppelt so groß wie das Ergebnis "
+       "ist: viel schneller und sparsamer bei kleinen Ergebnissen, die dann leicht von denen der vollen "
+       "Dekodierung abweichen",
+       [](bool de) { return OnOff(false, de); }, [](P&, O& o) { o.ShrinkOnLoad = true; }},
       {"--frame", "none|rect|oval", "draw a frame round the result", "einen Rahmen um das Ergebnis zeichnen",
        [](bool) { return std::string(!DoBorder ? "none" : BorderEllipse ? "oval" : "rect"); },
        [](P& p, O& o) {

@@ -62,6 +62,7 @@ struct TCliOptions {
   std::optional<bool> RGBWeighting;
   std::optional<bool> FastUnknownPalette;
   std::optional<bool> MinimizeInterference;
+  bool ShrinkOnLoad = false;
   std::optional<bool> DoBorder;
   std::optional<bool> BorderEllipse;
   std::optional<int32_t> BorderWidth;

@@ -197,6 +197,7 @@ TCliJobSettings CliJobSettings(const TCliOptions& o) {
   s.OutputFormat = o.Format;
   s.Verbose = o.Verbose;
   s.MinimizeInterference = MinimizeInterference;
+  s.ShrinkOnLoad = o.ShrinkOnLoad;
   s.SaveColorResWarningAction = o.Strict ? pgwaRaise : pgwaIgnore;
   s.ReadWarningAction = o.Strict ? pgwaRaise : pgwaOKBox;
   s.SourcePaletteDepthFromPicture = o.PaletteName == "source" && o.Bits == 0;

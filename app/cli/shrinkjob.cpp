@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -131,6 +132,17 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
   auto source = std::make_unique<TPixelGraphic>();
   source->OnProgress = PhaseProgress(Progress, 0, LoadShare);
   source->SetReadWarningAction(FSettings.ReadWarningAction);
+  // The result is measured against the picture's full size also when a
+  // JPEG is decoded smaller.
+  TResultSize full;
+  if (FSettings.ShrinkOnLoad)
+    source->OnLoadTarget = [&](TObject*, int32_t width, int32_t height) {
+      full = {width, height};
+      const TResultSize result = ResolveResultSize(FSettings.Size, width, height);
+      // Twice the result's size keeps the precise resampler's quality.
+      const auto twice = [](int32_t side) { return int32_t(std::min<int64_t>(2 * int64_t(side), INT32_MAX)); };
+      return TLoadSize{twice(result.Width), twice(result.Height)};
+    };
   RunWithMemoryContext(
       [&] {
         if (!IsStandardStream(Input)) {
@@ -142,10 +154,12 @@ void TShrinkJob::Run(const std::string& Input, const std::string& Output, const 
       },
       source.get(), {}, language);
   source->OnProgress = nullptr;
+  source->OnLoadTarget = nullptr;
   const std::string loadTime = since(start);
   if (source->GetWidth() <= 0 || source->GetHeight() <= 0) throw EPGEmpty(LangStr1(16, Input));
 
-  const TResultSize size = ResolveResultSize(FSettings.Size, source->GetWidth(), source->GetHeight());
+  if (full.Width == 0) full = {source->GetWidth(), source->GetHeight()};
+  const TResultSize size = ResolveResultSize(FSettings.Size, full.Width, full.Height);
   // The window never saves an empty result, and no viewer would show one.
   if (size.Width <= 0 || size.Height <= 0)
     throw EPGEmpty(LangStr1(16, std::to_string(size.Width) + " x " + std::to_string(size.Height)));

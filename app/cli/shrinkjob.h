@@ -15,6 +15,8 @@ struct TCliJobSettings {
   TShrinkSettings Shrink;
   TSizeRequest Size;
   bool MinimizeInterference = true;
+  // A JPEG is decoded at a reduced scale of at least twice the result's size.
+  bool ShrinkOnLoad = false;
   TPGWarningAction SaveColorResWarningAction = pgwaIgnore;
   // With --strict a warning while reading fails the picture.
   TPGWarningAction ReadWarningAction = pgwaOKBox;

@@ -1,6 +1,7 @@
 #include "jpegformat.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "formatoptions.h"
@@ -21,6 +22,17 @@ constexpr const char* JPEGDescription = "JPEG (JFIF compliant)";
 // The options hold the library's own numbering: 0 slow integer, 1 fast
 // integer, 2 floating point.
 J_DCT_METHOD DCTMethod(int32_t option) { return J_DCT_METHOD(std::clamp<int32_t>(option, JDCT_ISLOW, JDCT_FLOAT)); }
+
+// The smallest of the library's scales M/8 whose output is at least Target
+// each way, with the output size worked out for it; 8/8 is the full size.
+void ChooseReducedScale(jpeg_decompress_struct* info, TLoadSize target) {
+  info->scale_denom = 8;
+  for (info->scale_num = 1; info->scale_num < 8; ++info->scale_num) {
+    jpeg_calc_output_dimensions(info);
+    if (int64_t(info->output_width) >= target.Width && int64_t(info->output_height) >= target.Height) return;
+  }
+  jpeg_calc_output_dimensions(info);
+}
 
 std::string ColorSpaceName(J_COLOR_SPACE space) {
   switch (space) {
@@ -61,8 +73,13 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   TJPEGDecompressor jpeg(session);
   jpeg_decompress_struct* info = &jpeg.Info;
   const J_DCT_METHOD method = Graphic.FastLoad() ? JDCT_IFAST : DCTMethod(JPEGDecompMethod);
+  session.Call([&] { jpeg_read_header(info, TRUE); });
+  // Asked outside the library, which a handler's exception must not cross.
+  const std::optional<TLoadSize> target =
+      Graphic.OnLoadTarget
+          ? std::optional(Graphic.OnLoadTarget(this, int32_t(info->image_width), int32_t(info->image_height)))
+          : std::nullopt;
   session.Call([&] {
-    jpeg_read_header(info, TRUE);
     info->scale_num = 1;
     info->scale_denom = 1;
     info->dct_method = method;
@@ -71,7 +88,10 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     info->dither_mode = JDITHER_NONE;
     // Colour rows land in the buffer's blue-green-red order.
     if (info->out_color_space == JCS_RGB) info->out_color_space = JCS_EXT_BGR;
-    jpeg_calc_output_dimensions(info);
+    if (target)
+      ChooseReducedScale(info, *target);
+    else
+      jpeg_calc_output_dimensions(info);
     // libjpeg's own buffers stay within what the pixel limit allows: a
     // progressive file keeps 2 bytes for each sample of 3 components.
     if (MaxPixels > 0)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 #include "optimizedpalette.h"
 #include "threadhandoff.h"
@@ -73,13 +74,20 @@ void TCreateOpenSaveDialogPaintPGThread::Work() {
     current->OnProgress = [this](TObject* s, int step, int max, bool& abort) { Progress(s, step, max, abort); };
     current->SetReadWarningAction(pgwaIgnore);
     current->SetFastLoad(true);
+    // A JPEG decodes at the smallest scale that still fills the preview.
+    std::optional<QSize> fit;
+    current->OnLoadTarget = [&](TObject*, int32_t width, int32_t height) {
+      fit = PreviewFitSize(width, height, FMaxWidth, FMaxHeight);
+      return TLoadSize{fit->width(), fit->height()};
+    };
     current->LoadFromFile(FFileName);
+    current->OnLoadTarget = nullptr;
     if (!Terminated() && !current->GetEmpty()) {
-      const QSize fit = PreviewFitSize(current->GetWidth(), current->GetHeight(), FMaxWidth, FMaxHeight);
-      if (fit.width() != current->GetWidth() || fit.height() != current->GetHeight()) {
+      if (!fit) fit = PreviewFitSize(current->GetWidth(), current->GetHeight(), FMaxWidth, FMaxHeight);
+      if (fit->width() != current->GetWidth() || fit->height() != current->GetHeight()) {
         auto target = std::make_unique<TPixelGraphic>();
         target->SetStretchMode(FStretchMode);
-        target->SetSize(fit.width(), fit.height(), 3);
+        target->SetSize(fit->width(), fit->height(), 3);
         MapStage(current, std::move(target));
       }
       if (!Terminated()) AdaptToDisplay(current);

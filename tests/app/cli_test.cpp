@@ -10,6 +10,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -392,7 +393,8 @@ TEST(CliHelp, ListsEveryOptionWithItsDefault) {
   for (const char* option :
        {"--width", "--height", "--keep-aspect", "--no-keep-aspect", "--row", "--palette", "--bits",
         "--individual-palette", "--optimized-size", "--no-system-colors", "--stretch-mode", "--sharpen",
-        "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette", "--no-minimize-interference", "--frame",
+        "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette", "--no-minimize-interference",
+        "--shrink-on-load", "--frame",
         "--frame-width", "--frame-color", "--jpeg-quality", "--jpeg-progressive", "--jpeg-write-method",
         "--jpeg-read-method", "--pxm-binary", "--tiff-compression", "--tiff-byte-order", "--tiff-cmyk",
         "--tiff-white-is-zero", "--tiff-resolution-unit", "--tiff-x-resolution", "--tiff-y-resolution",
@@ -714,6 +716,53 @@ TEST(CliProgram, PixelLimitAndMemoryBudget) {
   // Larger than the whole budget: only alone.
   EXPECT_TRUE(budget.TryAcquire(500));
   EXPECT_FALSE(budget.TryAcquire(1));
+}
+
+// What the program should write as BMP: the picture loaded in full, or at
+// least at Target, shrunk with the defaults.
+std::string LibraryResult(const std::string& input, TResultSize size, std::optional<TLoadSize> target,
+                          const std::string& output) {
+  SetApplicationDefaults();
+  auto source = std::make_unique<TPixelGraphic>();
+  if (target) source->OnLoadTarget = [&](TObject*, int32_t, int32_t) { return *target; };
+  source->LoadFromFile(input);
+  source->OnLoadTarget = nullptr;
+  TShrinkPipeline pipeline;
+  pipeline.Run(std::move(source), size.Width, size.Height, MinimizeInterference, CurrentShrinkSettings())
+      .Result->SaveToFile(output);
+  return FileText(output);
+}
+
+TEST(CliProgram, ShrinkOnLoadDecodesAJPEGAtTwiceTheResultsSize) {
+  TTempDirectory dir;
+  WritePicture(dir / "in.jpg", 401, 301);
+  WritePicture(dir / "in.bmp", 401, 301);
+  const auto result = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "--quiet");
+    args.push_back(dir / "out.bmp");
+    const TCliRun run = RunCli(args);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    return FileText(dir / "out.bmp");
+  };
+  // 40 pixels wide needs 80 x 60: the scale 2/8 gives 101 x 76.
+  const TResultSize size{40, PercentToPixels(301, PixelsToPercent(40, 401))};
+  const std::string full = result({"--width", "40", dir / "in.jpg"});
+  const std::string reduced = result({"--shrink-on-load", "--width", "40", dir / "in.jpg"});
+  EXPECT_EQ(full, LibraryResult(dir / "in.jpg", size, std::nullopt, dir / "library.bmp"));
+  EXPECT_EQ(reduced, LibraryResult(dir / "in.jpg", size, TLoadSize{80, 60}, dir / "library.bmp"));
+  EXPECT_NE(reduced, full);
+  // Per cent of the full size; at 75 % only the full size is large enough.
+  EXPECT_EQ(result({"--shrink-on-load", "--width", "10%", dir / "in.jpg"}), reduced);
+  EXPECT_EQ(result({"--shrink-on-load", "--width", "75%", dir / "in.jpg"}), result({"--width", "75%", dir / "in.jpg"}));
+  EXPECT_EQ(result({"--shrink-on-load", "--width", "40", dir / "in.bmp"}), result({"--width", "40", dir / "in.bmp"}));
+
+  // The pixel limit holds for what is decoded.
+  const std::vector<std::string> limited = {"--language", "en", "--max-pixels", "10000", "--width", "40",
+                                            dir / "in.jpg", dir / "out.png"};
+  EXPECT_TRUE(Has(RunCli(limited).Err, "Picture of 401 × 301 pixels exceeds the limit of 10000 pixels"));
+  std::vector<std::string> reducedLimited = limited;
+  reducedLimited.insert(reducedLimited.begin(), "--shrink-on-load");
+  EXPECT_EQ(RunCli(reducedLimited).Status, 0);
 }
 
 TEST(CliProgram, HugeResultSizesAreRefusedBeforeAnythingIsWritten) {

@@ -8,6 +8,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
@@ -21,6 +22,7 @@
 #include "langstr.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "scriptedplatform.h"
 #include "stream.h"
 
@@ -318,6 +320,86 @@ TEST(JPEGFormat, WarningsFollowReadWarningAction) {
   EXPECT_EQ(box.Calls, 2);
 }
 
+// The size a load asked for at least Target gives.
+std::pair<int32_t, int32_t> LoadedSize(const Bytes& file, TLoadSize target, TPixelGraphic& g) {
+  g.OnLoadTarget = [target](TObject*, int32_t, int32_t) { return target; };
+  ReadJPEG(file, g);
+  return {g.GetWidth(), g.GetHeight()};
+}
+
+// ceil(side * m / 8), the library's size at the scale m/8.
+int32_t Scaled(int32_t side, int m) { return (side * m + 7) / 8; }
+
+TEST(JPEGFormat, ReducedScaleIsTheSmallestThatReachesTheTarget) {
+  TPixelGraphic source;
+  Picture(source);
+  const Bytes file = WriteJPEG(source);
+  TPixelGraphic g;
+  for (int m = 1; m <= 8; ++m) {
+    SCOPED_TRACE(m);
+    const std::pair<int32_t, int32_t> size{Scaled(61, m), Scaled(45, m)};
+    EXPECT_EQ(LoadedSize(file, {size.first, size.second}, g), size);
+    if (m == 1) continue;
+    // One pixel more than the next smaller scale gives, on either side.
+    EXPECT_EQ(LoadedSize(file, {Scaled(61, m - 1) + 1, 0}, g), size);
+    EXPECT_EQ(LoadedSize(file, {0, Scaled(45, m - 1) + 1}, g), size);
+  }
+  EXPECT_EQ(LoadedSize(file, {0, 0}, g), std::make_pair(8, 6));
+  EXPECT_EQ(LoadedSize(file, {62, 1}, g), std::make_pair(61, 45));
+
+  // The handler hears the full size from the reader, progress counts the
+  // decoded rows, and grey stays grey.
+  TJPGFileFormatReader reader;
+  std::vector<int> steps;
+  g.OnLoadTarget = [&](TObject* sender, int32_t width, int32_t height) {
+    EXPECT_EQ(sender, &reader);
+    EXPECT_EQ(width, 61);
+    EXPECT_EQ(height, 45);
+    return TLoadSize{20, 10};
+  };
+  g.OnProgress = [&](TObject*, int step, int max, bool&) {
+    EXPECT_EQ(max, 17);
+    steps.push_back(step);
+  };
+  TMemoryStream s;
+  Fill(s, file);
+  reader.Read(s, g, 0);
+  EXPECT_EQ(steps.size(), 17u);
+  EXPECT_EQ(g.GetWidth(), 23);
+  g.OnProgress = nullptr;
+  TPixelGraphic gray;
+  Picture(gray, 61, 45, true);
+  EXPECT_EQ(LoadedSize(WriteJPEG(gray), {30, 20}, g), std::make_pair(31, 23));
+  EXPECT_EQ(g.PaletteIdent(), pGray256);
+
+  // The handler's failure comes through unchanged; other readers never ask.
+  g.OnLoadTarget = [](TObject*, int32_t, int32_t) -> TLoadSize { throw std::runtime_error("no target"); };
+  EXPECT_EQ(::Failure<std::runtime_error>([&] { ReadJPEG(file, g); }), "no target");
+  TMemoryStream bmp;
+  source.SaveToStream(bmp);
+  bmp.SetPosition(0);
+  g.LoadFromStream(bmp);
+  EXPECT_EQ(g.GetWidth(), 61);
+}
+
+TEST(JPEGFormat, PixelLimitAppliesToTheDecodedSize) {
+  struct TRestore {
+    ~TRestore() { MaxPixels = DefaultMaxPixels; }
+  } restore;
+  TPixelGraphic source, g;
+  Picture(source);
+  const Bytes file = WriteJPEG(source);
+  MaxPixels = 1000;
+  EXPECT_THROW(ReadJPEG(file, g), EPGPictureTooLarge);
+  EXPECT_EQ(LoadedSize(file, {20, 15}, g), std::make_pair(23, 17));
+  try {
+    LoadedSize(file, {40, 30}, g);
+    ADD_FAILURE() << "46 x 34 pixels loaded";
+  } catch (const EPGPictureTooLarge& e) {
+    EXPECT_EQ(std::string(e.what()), "Picture of 46 × 34 pixels exceeds the limit of 1000 pixels");
+  }
+}
+
 // Peers: libjpeg-turbo's cjpeg and djpeg and ImageMagick write and read the
 // files; pictures are compared through PNM files.
 class JPEGPeers : public ::testing::Test {
@@ -417,6 +499,23 @@ TEST_F(JPEGPeers, DecodingMethodFollowsTheOptionAndFastLoad) {
     Load(file, g);
     EXPECT_EQ(GraphicRGB(g), PeerRGB(file, "-dct fast"));
   }
+}
+
+TEST_F(JPEGPeers, ReducedScalesDecodeAsDJPEGScales) {
+  const std::string file = WriteFile(Source);
+  const std::string progressive = Dir / "progressive.jpg";
+  ASSERT_TRUE(RunQuietly(CJPEG + " -progressive -sample 2x1 -outfile '" + progressive + "' '" +
+                         (Dir / "source.ppm") + "'"));
+  for (const std::string& f : {file, progressive})
+    for (int m = 1; m <= 8; ++m) {
+      SCOPED_TRACE(f + " at " + std::to_string(m) + "/8");
+      TPixelGraphic g;
+      g.OnLoadTarget = [m](TObject*, int32_t width, int32_t height) {
+        return TLoadSize{(width * m + 7) / 8, (height * m + 7) / 8};
+      };
+      Load(f, g);
+      EXPECT_EQ(GraphicRGB(g), PeerRGB(f, "-scale " + std::to_string(m) + "/8"));
+    }
 }
 
 TEST_F(JPEGPeers, WriterMatchesCJPEGWithTheSameSettings) {

@@ -134,6 +134,32 @@ TEST(PGFileDialogPreview, QuickMovesStartOnePreviewAfterTheLast) {
   EXPECT_FALSE(pane.InfoValid());
 }
 
+TEST(PGFileDialogPreview, AJPEGIsDecodedAtTheSmallestScaleThatFillsThePreview) {
+  TTempDirectory dir;
+  const std::string photo = SavedPicture(dir, "photo.jpg", 800, 600);
+  TPGPreviewPane pane{TPGPreviewSettings{}};
+  pane.SelectionChanged(photo);
+  pane.PreviewTimerTimer();
+  FinishPreview(pane);
+  ASSERT_TRUE(pane.Preview());
+  const QSize room = pane.PreviewArea().size() - QSize(4, 4);
+  const QSize fit = PreviewFitSize(800, 600, room.width(), room.height());
+  ASSERT_LT(fit.width(), 400);
+  // The fast load at a target, or in full, reduced to the preview's size.
+  const auto expected = [&](bool reduced) {
+    TPixelGraphic loaded, preview;
+    loaded.SetFastLoad(true);
+    if (reduced) loaded.OnLoadTarget = [&](TObject*, int32_t, int32_t) { return TLoadSize{fit.width(), fit.height()}; };
+    loaded.LoadFromFile(photo);
+    EXPECT_EQ(loaded.GetWidth() < 800, reduced);
+    preview.SetSize(fit.width(), fit.height(), 3);
+    preview.MapFrom(loaded);
+    return Pixels(preview);
+  };
+  EXPECT_EQ(Pixels(*pane.Preview()), expected(true));
+  EXPECT_NE(Pixels(*pane.Preview()), expected(false));
+}
+
 TEST(PGFileDialogPreview, EightBitDisplayGetsOptimizedPaletteWithSystemColours) {
   struct Restore {
     ~Restore() { SetScreenBitsPerPixel(0); }
