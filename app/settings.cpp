@@ -14,6 +14,7 @@ uint8_t Selection;
 int32_t Language;
 int32_t OptimizedPaletteSize;
 bool OptimizedPaletteIncludeSys;
+bool OptimizedPaletteRefine;
 TStretchMode StretchMode;
 int32_t Sharpen;
 bool KeepAspectRatio;
@@ -130,6 +131,7 @@ void SetApplicationDefaults() {
   Language = UserDefaultLanguage();
   OptimizedPaletteSize = 252;
   OptimizedPaletteIncludeSys = true;
+  OptimizedPaletteRefine = false;
   StretchMode = smPrecise;
   Sharpen = 50;
   KeepAspectRatio = true;
@@ -186,7 +188,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Integer("BorderWidth", BorderWidth) && v.Integer("BorderColor", BorderColor) &&
          v.Boolean("BorderEllipse", BorderEllipse) && v.Boolean("MinimizeInterference", MinimizeInterference) &&
          v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning) &&
-         v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX));
+         v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX) &&
+         v.Boolean("OptimizedPaletteRefine", OptimizedPaletteRefine));
 }
 
 }  // namespace
@@ -267,6 +270,7 @@ void SaveSettings(const TSettingsStore& store) {
   boolean("BorderEllipse", BorderEllipse);
   boolean("MinimizeInterference", MinimizeInterference);
   integer("MaxPixels", int32_t(std::clamp<int64_t>(MaxPixels, 0, INT32_MAX)));
+  boolean("OptimizedPaletteRefine", OptimizedPaletteRefine);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

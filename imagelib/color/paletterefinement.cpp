@@ -177,13 +177,25 @@ void TRefinement::SplitAndMerge(bool Merge) {
     TSpread Spread;
   };
   // Halving a cluster across its widest axis lowers its error by about
-  // 2 / pi of weight x variance along it (for normally spread colours).
+  // 2 / pi of weight x variance along it (for normally spread colours). A
+  // fixed entry gets a partner at the mean of its colours instead, which
+  // lowers the error by at least weight x the squared distance between them.
   std::vector<TSplit> splits;
-  for (size_t j = 0; j < k; ++j)
-    if (FClusters[j].Weight > 0) {
-      const TSpread s = Spread(FClusters[j]);
-      if (s.Variance > 0) splits.push_back({2 / std::numbers::pi * FClusters[j].Weight * s.Variance, j, s});
+  for (size_t j = 0; j < k; ++j) {
+    const TCluster& c = FClusters[j];
+    if (c.Weight <= 0) continue;
+    double gain;
+    TSpread s;
+    if (j < FMovable) {
+      s = Spread(c);
+      gain = 2 / std::numbers::pi * c.Weight * s.Variance;
+    } else {
+      const std::array<double, 3> m = c.Mean();
+      const TCentre e = CentreOf(FPalette[j]);
+      gain = c.Weight * ((m[0] - e.R) * (m[0] - e.R) + (m[1] - e.G) * (m[1] - e.G) + (m[2] - e.B) * (m[2] - e.B));
     }
+    if (gain > 0) splits.push_back({gain, j, s});
+  }
   std::sort(splits.begin(), splits.end(), [](const TSplit& a, const TSplit& b) { return a.Gain > b.Gain; });
 
   // Merging cluster a into b (Ward's criterion) adds
