@@ -52,13 +52,13 @@ struct TCluster {
   std::array<double, 3> Mean() const { return {Sum[0] / Weight, Sum[1] / Weight, Sum[2] / Weight}; }
 };
 
-// Largest variance of a cluster and its direction, by power iteration on
-// the covariance, started from its widest channel.
+// Largest variance of a cluster and its direction.
 struct TSpread {
   double Variance = 0;
   std::array<double, 3> Axis{};
 };
 
+// Power iteration on the covariance, started from the widest channel.
 TSpread Spread(const TCluster& c) {
   const std::array<double, 3> m = c.Mean();
   const int pair[3][3] = {{0, 3, 4}, {3, 1, 5}, {4, 5, 2}};
@@ -273,14 +273,15 @@ std::vector<TRGB> RefinePalette(TPixelGraphic& Target, const std::vector<TWeight
                                 std::vector<TRGB> Palette, int32_t FixedCount) {
   const size_t fixed = size_t(std::clamp<int64_t>(FixedCount, 0, int64_t(Palette.size())));
   const size_t movable = Palette.size() - fixed;
-  if (Histogram.empty() || movable == 0) return Palette;
+  if (Histogram.empty() || movable == 0 || Palette.size() > TNearestCandidates::MaxEntries) return Palette;
 
   TRefinement refinement(Histogram, std::move(Palette), movable);
   double error = refinement.Assign();
   double best = error;
   std::vector<TRGB> bestPalette = refinement.Palette();
   // Lloyd passes until they settle, then a split-and-merge pass and Lloyd
-  // passes again; a round that does not beat the best palette so far fails.
+  // passes again. A round that does not beat the best palette so far fails;
+  // the third failure ends the refinement.
   bool splitNext = false;
   int failedRounds = 0;
   double roundStart = std::numeric_limits<double>::infinity();

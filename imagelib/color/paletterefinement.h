@@ -23,9 +23,10 @@
 // Bound on the passes over the histogram.
 constexpr int32_t MaxRefinementPasses = 64;
 
-// The last FixedCount entries of Palette stay as they are. Target's progress
-// events report each pass (Step = pass, Max = MaxRefinementPasses); an abort
-// ends the refinement with the best palette found until then.
+// The last FixedCount entries of Palette stay as they are; a palette of more
+// than 65,536 entries stays as it is. Target's progress events report each
+// pass (Step = pass, Max = MaxRefinementPasses); an abort ends the
+// refinement with the best palette found until then.
 std::vector<TRGB> RefinePalette(TPixelGraphic& Target, const std::vector<TWeightedColor>& Histogram,
                                 std::vector<TRGB> Palette, int32_t FixedCount);
 
