@@ -17,6 +17,7 @@ uint8_t Selection;
 int32_t Language;
 int32_t OptimizedPaletteSize;
 bool OptimizedPaletteIncludeSys;
+bool OptimizedPaletteRefine;
 TStretchMode StretchMode;
 int32_t Sharpen;
 bool KeepAspectRatio;
@@ -148,6 +149,7 @@ void SetApplicationDefaults() {
   Language = UserDefaultLanguage();
   OptimizedPaletteSize = 252;
   OptimizedPaletteIncludeSys = true;
+  OptimizedPaletteRefine = false;
   StretchMode = smPrecise;
   Sharpen = 50;
   KeepAspectRatio = true;
@@ -207,8 +209,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Boolean("BorderEllipse", BorderEllipse) && v.Boolean("MinimizeInterference", MinimizeInterference) &&
          v.String("OpenDir", OpenDir) && v.String("SaveDir", SaveDir) && v.Integer("MemWarning", MemWarning, 1, MaxMemWarning) &&
          v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX) &&
-         v.Integer("WindowLeft", WindowLeft) && v.Integer("WindowTop", WindowTop) &&
-         v.Integer("WindowWidth", WindowWidth, 0, MaxWindowSide) &&
+         v.Boolean("OptimizedPaletteRefine", OptimizedPaletteRefine) && v.Integer("WindowLeft", WindowLeft) &&
+         v.Integer("WindowTop", WindowTop) && v.Integer("WindowWidth", WindowWidth, 0, MaxWindowSide) &&
          v.Integer("WindowHeight", WindowHeight, 0, MaxWindowSide) && v.Boolean("WindowMaximized", WindowMaximized));
 }
 
@@ -297,6 +299,7 @@ void SaveSettings(const TSettingsStore& store) {
   boolean("BorderEllipse", BorderEllipse);
   boolean("MinimizeInterference", MinimizeInterference);
   integer("MaxPixels", int32_t(std::clamp<int64_t>(MaxPixels, 0, INT32_MAX)));
+  boolean("OptimizedPaletteRefine", OptimizedPaletteRefine);
   integer("WindowLeft", WindowLeft);
   integer("WindowTop", WindowTop);
   integer("WindowWidth", WindowWidth);

@@ -32,6 +32,8 @@ extern uint8_t Selection;
 extern int32_t Language;
 extern int32_t OptimizedPaletteSize;
 extern bool OptimizedPaletteIncludeSys;
+// Refine the optimized palette by k-means and map onto it exactly.
+extern bool OptimizedPaletteRefine;
 extern TStretchMode StretchMode;
 extern int32_t Sharpen;
 extern bool KeepAspectRatio;

@@ -7,6 +7,7 @@
 #include "convfilter.h"
 #include "optimizedpalette.h"
 #include "palettechoice.h"
+#include "paletterefinement.h"
 #include "pixellimit.h"
 #include "settings.h"
 #include "sizearithmetic.h"
@@ -58,6 +59,7 @@ TShrinkSettings CurrentShrinkSettings() {
   s.FastUnknownPalette = ::FastUnknownPalette;
   s.OptimizedPaletteSize = ::OptimizedPaletteSize;
   s.OptimizedPaletteIncludeSys = ::OptimizedPaletteIncludeSys;
+  s.OptimizedPaletteRefine = ::OptimizedPaletteRefine;
   if (::IndividualPalette) s.IndividualPalette = PaletteOf(*::IndividualPalette);
   return s;
 }
@@ -257,6 +259,7 @@ std::unique_ptr<TPixelGraphic> TShrinkPipeline::Framed(const TPixelGraphic& R) {
 std::unique_ptr<TPixelGraphic> TShrinkPipeline::Reduced(const TPixelGraphic& R, const TPixelGraphic* Copy) {
   const TPaletteChoice& row = PaletteChoiceRow(FSettings.Selection);
   auto t = NewTarget(R.GetWidth(), R.GetHeight(), row.BitCountNum);
+  const bool refine = row.Optimized && FSettings.OptimizedPaletteRefine;
   t->SetDither(FSettings.Dithering);
   t->SetRGBWeighting(FSettings.RGBWeighting);
   t->SetStretchMode(FSettings.StretchMode);
@@ -265,7 +268,9 @@ std::unique_ptr<TPixelGraphic> TShrinkPipeline::Reduced(const TPixelGraphic& R, 
     // The settings store takes any number; the palette must fit the depth.
     const int32_t size =
         std::min(std::clamp(FSettings.OptimizedPaletteSize, 2, 256), PaletteCapacity(row.BitCountNum));
-    CreateOptimizedPalette(*t, R, size, FSettings.OptimizedPaletteIncludeSys && size > 16);
+    const bool system = FSettings.OptimizedPaletteIncludeSys && size > 16;
+    CreateOptimizedPalette(*t, R, size, system);
+    if (refine && !FAbortRequest) RefineOptimizedPalette(*t, R, system ? 16 : 0);
   } else if (row.IndividualPalette) {
     GivePalette(*t, FSettings.IndividualPalette);
   } else if (row.SourcePalette) {
@@ -275,7 +280,8 @@ std::unique_ptr<TPixelGraphic> TShrinkPipeline::Reduced(const TPixelGraphic& R, 
   }
   if (!FAbortRequest) {
     SetStage(psMapToPalette);
-    t->SetFastUnknownPalette(FSettings.FastUnknownPalette);
+    // The fast table maps by cells and would lose what the refinement gained.
+    t->SetFastUnknownPalette(FSettings.FastUnknownPalette && !refine);
     t->MapFrom(R);
   }
   return t;

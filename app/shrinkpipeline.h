@@ -30,6 +30,7 @@ struct TShrinkSettings {
   bool FastUnknownPalette{};
   int32_t OptimizedPaletteSize{};
   bool OptimizedPaletteIncludeSys{};
+  bool OptimizedPaletteRefine{};
   // Entries of the individual palette, copied so that a palette loaded
   // while a run lets the user interface work cannot pull them away.
   std::vector<TRGB> IndividualPalette;

@@ -276,6 +276,11 @@ const std::vector<TOptionInfo>& OptionInfos() {
        "die 16 Systemfarben nicht in die optimierte Palette aufnehmen",
        [](bool de) { return std::string(de ? "Systemfarben " : "system colours ") + OnOff(OptimizedPaletteIncludeSys, de); },
        [](P&, O& o) { o.OptimizedPaletteIncludeSys = false; }},
+      {"--refine-palette", nullptr,
+       "refine an optimized palette to the picture's colours and map onto it exactly: closer colours, slower",
+       "eine optimierte Palette an die Farben des Bildes anpassen und genau auf sie abbilden: treuere Farben, "
+       "langsamer",
+       [](bool de) { return OnOff(OptimizedPaletteRefine, de); }, [](P&, O& o) { o.OptimizedPaletteRefine = true; }},
 
       {nullptr, nullptr, "Processing:", "Verarbeitung:", nullptr, nullptr},
       {"--stretch-mode", "fast|medium|precise", "quality of the resampling", "Qualität der Größenänderung",

@@ -55,6 +55,7 @@ struct TCliOptions {
   std::string IndividualPaletteFile;
   std::optional<int32_t> OptimizedPaletteSize;
   std::optional<bool> OptimizedPaletteIncludeSys;
+  std::optional<bool> OptimizedPaletteRefine;
 
   std::optional<TStretchMode> StretchMode;
   std::optional<int32_t> Sharpen;

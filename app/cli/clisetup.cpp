@@ -73,8 +73,10 @@ void CheckIneffectiveOptions(const TCliOptions& o) {
   if (!o.IndividualPaletteFile.empty() && kind != pkIndividual)
     refuse("--individual-palette", "unless the individual palette is chosen",
            "ohne Wahl der individuellen Palette", "--palette individual --individual-palette FILE");
-  if (kind != pkOptimized && (o.OptimizedPaletteSize || o.OptimizedPaletteIncludeSys))
-    refuse(o.OptimizedPaletteSize ? "--optimized-size" : "--no-system-colors",
+  if (kind != pkOptimized && (o.OptimizedPaletteSize || o.OptimizedPaletteIncludeSys || o.OptimizedPaletteRefine))
+    refuse(o.OptimizedPaletteSize         ? "--optimized-size"
+           : o.OptimizedPaletteIncludeSys ? "--no-system-colors"
+                                          : "--refine-palette",
            "unless the optimized palette is chosen", "ohne Wahl der optimierten Palette", "--palette optimized");
 }
 
@@ -149,6 +151,7 @@ void ApplyCliOptions(const TCliOptions& o) {
   Override(Selection, o.Selection);
   Override(OptimizedPaletteSize, o.OptimizedPaletteSize);
   Override(OptimizedPaletteIncludeSys, o.OptimizedPaletteIncludeSys);
+  Override(OptimizedPaletteRefine, o.OptimizedPaletteRefine);
   Override(StretchMode, o.StretchMode);
   Override(Sharpen, o.Sharpen);
   Override(Dithering, o.Dithering);

@@ -222,10 +222,12 @@ void TQLOptionsForm::BuildControls() {
   OptPalSizeEdit = NumberEdit(p, "OptPalSizeEdit", 4);
   OptPalEntriesLabel = Named(new QLabel(p), "OptPalEntriesLabel");
   OptPalIncludeSysColCB = Named(new QCheckBox(p), "OptPalIncludeSysColCB");
+  OptPalRefineCB = Named(new QCheckBox(p), "OptPalRefineCB");
   OptPalSizeLabel->setBuddy(OptPalSizeEdit);
   l = column(p);
   l->addLayout(row({OptPalSizeLabel, OptPalSizeEdit, OptPalEntriesLabel}));
   l->addWidget(OptPalIncludeSysColCB);
+  l->addWidget(OptPalRefineCB);
   l->addStretch(1);
 
   p = FrameTabSheet = NewPage("FrameTabSheet");
@@ -444,6 +446,7 @@ void TQLOptionsForm::FillFromSettings() {
   TIFFResVertDEdit->setText(QString::number(::TIFFWriteYResolutionDenominator));
   ScreenGammaEdit->setText(Q(GeneralFormat(::ScreenGamma)));
   OptPalIncludeSysColCB->setChecked(::OptimizedPaletteIncludeSys);
+  OptPalRefineCB->setChecked(::OptimizedPaletteRefine);
   (::FastUnknownPalette ? SearchColorFastRB : SearchColorPreciseRB)->setChecked(true);
   Check(FJPEGWrite, ::JPEGCompMethod);
   JPEGWProgressiveCB->setChecked(::JPEGCompProgressive);
@@ -478,6 +481,7 @@ void TQLOptionsForm::WriteToSettings() const {
   integer(TIFFResVertDEdit, ::TIFFWriteYResolutionDenominator);
   if (const auto g = ParseRealText(ScreenGammaEdit->text().toStdString())) ::ScreenGamma = *g;
   ::OptimizedPaletteIncludeSys = OptPalIncludeSysColCB->isChecked();
+  ::OptimizedPaletteRefine = OptPalRefineCB->isChecked();
   ::FastUnknownPalette = SearchColorFastRB->isChecked();
   Store(FJPEGWrite, ::JPEGCompMethod);
   ::JPEGCompProgressive = JPEGWProgressiveCB->isChecked();
@@ -531,6 +535,7 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
   set(OptPalSizeLabel, "Größe:", "Size:");
   set(OptPalEntriesLabel, "Einträge", "Entries");
   set(OptPalIncludeSysColCB, "16 Windows Systemfarben einbeziehen", "Include 16 Windows system colors");
+  set(OptPalRefineCB, "Palette verfeinern (genauere Farben, langsamer)", "Refine palette (closer colors, slower)");
   set(FrameSizeLabel, "Breite:", "Width:");
   set(FrameColorLabel, "Farbe:", "Color:");
   set(FrameChooseColorBtn, "Wählen...", "Choose...");

@@ -80,6 +80,7 @@ public:
   QLineEdit* OptPalSizeEdit;
   QLabel* OptPalEntriesLabel;
   QCheckBox* OptPalIncludeSysColCB;
+  QCheckBox* OptPalRefineCB;
   QWidget* FrameTabSheet;
   QLabel* FrameSizeLabel;
   QLineEdit* FrameEdit;

@@ -15,6 +15,10 @@
 
 namespace {
 
+// Candidate cells 8 levels wide: short lists, made for the few thousand
+// cells a picture touches.
+constexpr int MapCellBits = 5;
+
 int32_t Distance2(TRGB a, TRGB b) {
   const int32_t dr = int32_t(GetRValue(a)) - GetRValue(b);
   const int32_t dg = int32_t(GetGValue(a)) - GetGValue(b);
@@ -230,6 +234,10 @@ uint32_t TPixelGraphic::NearestIndex(TRGB c) {
       if (FFastUnknownPalette && FPalette.size() <= TUnknownPaletteTable::MaxEntries) {
         if (!cache.UnknownTable) cache.UnknownTable = std::make_unique<TUnknownPaletteTable>(FPalette);
         index = cache.UnknownTable->Nearest(FPalette, c);
+      } else if (!FPalette.empty() && FPalette.size() <= TNearestCandidates::MaxEntries) {
+        // The same answers as the full search, from a few candidates.
+        if (!cache.Candidates) cache.Candidates = std::make_unique<TNearestCandidates>(FPalette, MapCellBits);
+        index = cache.Candidates->Nearest(c);
       } else {
         index = FullNearestSearch(FPalette, c);
       }
@@ -246,6 +254,7 @@ void TPixelGraphic::ClearColorCaches() {
   if (!FNearestCache) return;
   FNearestCache->Stale = true;
   FNearestCache->UnknownTable.reset();
+  FNearestCache->Candidates.reset();
 }
 
 void TPixelGraphic::DitherStart() {

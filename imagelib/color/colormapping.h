@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "nearestcandidates.h"
 #include "pgtypes.h"
 
 // The entry nearest to c by squared Euclidean distance, the lowest index on
@@ -53,6 +54,7 @@ public:
   bool Stale = true;
   // Built on the first search of a pUnknown palette that needs it.
   std::unique_ptr<TUnknownPaletteTable> UnknownTable;
+  std::unique_ptr<TNearestCandidates> Candidates;
 };
 
 // Limit of the error added to a channel, indexed by error + 255.

@@ -153,7 +153,8 @@ TEST(CliOptions, ModesAndValues) {
              "--jpeg-write-method", "precise", "--jpeg-read-method", "float", "--tiff-compression", "packbits",
              "--tiff-byte-order", "MM", "--tiff-cmyk", "--tiff-white-is-zero", "--screen-gamma", "2.2",
              "--sharpen", "0", "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette",
-             "--no-minimize-interference", "--no-system-colors", "--optimized-size", "16", "--language", "de",
+             "--no-minimize-interference", "--no-system-colors", "--refine-palette", "--optimized-size", "16",
+             "--language", "de",
              "--strict", "--use-settings", "a.bmp", "b.tiff"});
   EXPECT_EQ(o.DoBorder, true);
   EXPECT_EQ(o.BorderEllipse, true);
@@ -173,6 +174,7 @@ TEST(CliOptions, ModesAndValues) {
   EXPECT_EQ(o.FastUnknownPalette, false);
   EXPECT_EQ(o.MinimizeInterference, false);
   EXPECT_EQ(o.OptimizedPaletteIncludeSys, false);
+  EXPECT_EQ(o.OptimizedPaletteRefine, true);
   EXPECT_EQ(o.OptimizedPaletteSize, 16);
   EXPECT_EQ(o.Language, LanguageGerman);
   EXPECT_TRUE(o.Strict && o.UseSettings);
@@ -392,8 +394,8 @@ TEST(CliHelp, ListsEveryOptionWithItsDefault) {
   const std::string help = unwrapped(CliHelpText(LanguageEnglish));
   for (const char* option :
        {"--width", "--height", "--keep-aspect", "--no-keep-aspect", "--row", "--palette", "--bits",
-        "--individual-palette", "--optimized-size", "--no-system-colors", "--stretch-mode", "--sharpen",
-        "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette", "--no-minimize-interference",
+        "--individual-palette", "--optimized-size", "--no-system-colors", "--refine-palette", "--stretch-mode",
+        "--sharpen", "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette", "--no-minimize-interference",
         "--shrink-on-load", "--frame",
         "--frame-width", "--frame-color", "--jpeg-quality", "--jpeg-progressive", "--jpeg-write-method",
         "--jpeg-read-method", "--pxm-binary", "--tiff-compression", "--tiff-byte-order", "--tiff-cmyk",
@@ -610,6 +612,7 @@ TEST(CliProgram, PaletteDepthFollowsThePalettesSizeAsTheWindowsListsDo) {
   };
   EXPECT_EQ(result({"--palette", "optimized", "--optimized-size", "16", dir / "in.bmp"}), "4 bits, 16 colours");
   EXPECT_EQ(result({"--palette", "optimized", dir / "in.bmp"}), "8 bits, 252 colours");
+  EXPECT_EQ(result({"--palette", "optimized", "--refine-palette", dir / "in.bmp"}), "8 bits, 252 colours");
   EXPECT_EQ(result({"--palette", "individual", dir / "in.bmp"}), "8 bits, 216 colours");
   EXPECT_EQ(result({"--palette", "source", dir / "sys16.bmp"}), "4 bits, 16 colours");
   EXPECT_EQ(result({"--palette", "individual", "--bits", "1", dir / "in.bmp"}).rfind(
@@ -627,7 +630,8 @@ TEST(CliProgram, OptionsThatWouldDoNothingAreRefused) {
            {"--frame-width", "5"},
            {"--frame", "none", "--frame-color", "FF0000"},
            {"--individual-palette", dir / "in.bmp"},
-           {"--palette", "bw", "--optimized-size", "16"}}) {
+           {"--palette", "bw", "--optimized-size", "16"},
+           {"--palette", "truecolor", "--refine-palette"}}) {
     args.insert(args.end(), {dir / "in.bmp", dir / "out.bmp"});
     const TCliRun run = RunCli(args);
     EXPECT_EQ(run.Status, 2) << args[0];

@@ -56,6 +56,7 @@ void ChangeEverySetting() {
   Language = 12;
   OptimizedPaletteSize = 100;
   OptimizedPaletteIncludeSys = KeepAspectRatio = RGBWeighting = Dithering = false;
+  OptimizedPaletteRefine = true;
   StretchMode = smFast;
   Sharpen = 0;
   WidthPercent = 12.5L;
@@ -128,6 +129,7 @@ void ExpectDefaultsFromWidthPercentOn() {
   EXPECT_EQ(OpenDir, fs::read_symlink("/proc/self/exe").parent_path().string());
   EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(IndividualPalette->PaletteIdent(), pSpecial216);
+  EXPECT_FALSE(OptimizedPaletteRefine);
 }
 
 TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {
@@ -143,7 +145,8 @@ TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {
     EXPECT_EQ(Sharpen, 50);
     EXPECT_TRUE(OptimizedPaletteIncludeSys && KeepAspectRatio && RGBWeighting && Dithering && FastUnknownPalette &&
                 MinimizeInterference);
-    EXPECT_FALSE(SaveSuggestSourceFileName || SaveSuggestSourceDirectory || DoBorder || BorderEllipse);
+    EXPECT_FALSE(SaveSuggestSourceFileName || SaveSuggestSourceDirectory || DoBorder || BorderEllipse ||
+                 OptimizedPaletteRefine);
     EXPECT_EQ(BorderWidth, 20);
     EXPECT_EQ(BorderColor, 16777215u);
     EXPECT_EQ(SaveDir, OpenDir);

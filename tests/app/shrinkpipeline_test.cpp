@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "colormapping.h"
+#include "namedpalettes.h"
 #include "palettechoice.h"
+#include "paletterefinement.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
 #include "settings.h"
@@ -182,6 +185,55 @@ TEST(ShrinkPipeline, StagesAndTheirTexts) {
   EXPECT_EQ(ProgressPercent(5, 0), 500);
   EXPECT_EQ(ProgressPercent(49, 99), 49);
   EXPECT_EQ(ProgressPercent(500000000, 500000000), 100);
+}
+
+TEST(ShrinkPipeline, RefinedPaletteIsCloserAndMappedExactly) {
+  TPixelGraphic source;
+  source.SetSize(64, 48, 3);
+  std::mt19937 rng(10);
+  for (int32_t y = 0; y < 48; ++y)
+    for (int32_t x = 0; x < 64; ++x) source.SetPixel(x, y, RGB(4 * x + rng() % 5, 5 * y + rng() % 5, 2 * (x + y)));
+  TShrinkPipeline pipeline;
+  TShrinkSettings s = PlainSettings();
+  const std::unique_ptr<TPixelGraphic> trueColor = pipeline.Run(source, 32, 24, false, s).Result;
+  const auto error = [&](const TPixelGraphic& g) {
+    int64_t sum = 0;
+    const std::vector<TRGB> want = Colors(*trueColor), got = Colors(g);
+    for (size_t i = 0; i < want.size(); ++i)
+      for (int shift : {0, 8, 16}) {
+        const int64_t d = int64_t((want[i] >> shift) & 255) - int64_t((got[i] >> shift) & 255);
+        sum += d * d;
+      }
+    return sum;
+  };
+  s.Selection = 18;
+  s.OptimizedPaletteSize = 40;
+  s.OptimizedPaletteIncludeSys = true;
+  s.FastUnknownPalette = true;
+  const std::unique_ptr<TPixelGraphic> plain = pipeline.Run(source, 32, 24, false, s).Result;
+  s.OptimizedPaletteRefine = true;
+  const std::unique_ptr<TPixelGraphic> refined = pipeline.Run(source, 32, 24, false, s).Result;
+  EXPECT_LT(error(*refined), error(*plain));
+  ASSERT_EQ(refined->PaletteCount(), 40);
+  for (int32_t i = 0; i < 16; ++i) EXPECT_EQ(refined->PaletteEntries(24 + i), SystemColors16[i]);
+  // Without dithering every pixel takes the exact nearest entry.
+  s.Dithering = false;
+  const std::unique_ptr<TPixelGraphic> undithered = pipeline.Run(source, 32, 24, false, s).Result;
+  std::vector<TRGB> palette;
+  for (int32_t i = 0; i < undithered->PaletteCount(); ++i) palette.push_back(undithered->PaletteEntries(i));
+  const std::vector<TRGB> colors = Colors(*trueColor);
+  const std::vector<uint32_t> pixels = Pixels(*undithered);
+  for (size_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(pixels[i], FullNearestSearch(palette, colors[i]));
+
+  // Other palettes ignore the setting; an abort while refining ends the run.
+  s.Selection = 15;
+  const std::vector<uint32_t> named = Pixels(*pipeline.Run(source, 32, 24, false, s).Result);
+  s.OptimizedPaletteRefine = false;
+  EXPECT_EQ(Pixels(*pipeline.Run(source, 32, 24, false, s).Result), named);
+  s.Selection = 18;
+  s.OptimizedPaletteRefine = true;
+  pipeline.OnProgress = [&](TObject*, int, int max, bool& abort) { abort = max == MaxRefinementPasses; };
+  EXPECT_EQ(pipeline.Run(source, 32, 24, false, s).Outcome, soAborted);
 }
 
 TEST(ShrinkPipeline, DamagedSettingsAreBroughtIntoRange) {

@@ -249,6 +249,7 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
     Press(f, f.TIFFByteOrderMRB);
     Press(f, f.SearchColorPreciseRB);
     Press(f, f.SaveSuggestSourceDirectoryCB);
+    Press(f, f.OptPalRefineCB);
     OnNextModal([](QWidget* w) {
       auto* d = qobject_cast<QColorDialog*>(w);
       ASSERT_TRUE(d);
@@ -267,6 +268,7 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_FALSE(PXMWriteBinary);
   EXPECT_EQ(BorderColor, 0xFFFFFFu);
   EXPECT_TRUE(FastUnknownPalette);
+  EXPECT_FALSE(OptimizedPaletteRefine);
 
   auto f = NewForm();
   edit(*f);
@@ -282,6 +284,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_EQ(TIFFWriteByteOrder, 1);
   EXPECT_FALSE(FastUnknownPalette);
   EXPECT_TRUE(SaveSuggestSourceDirectory);
+  EXPECT_TRUE(OptimizedPaletteRefine);
+  EXPECT_TRUE(NewForm()->OptPalRefineCB->isChecked());
   EXPECT_EQ(BorderColor, TRGB(10 | 20 << 8 | 30 << 16));
   EXPECT_EQ(TIFFWriteCompression, 5);
   EXPECT_EQ(JPEGDecompMethod, 9);
