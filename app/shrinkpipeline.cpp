@@ -135,17 +135,22 @@ int32_t ProgressPercent(int Step, int Max) { return int32_t(int64_t(Step) * 100 
 
 TShrinkRun TShrinkPipeline::Run(const TPixelGraphic& Source, int32_t ResultWidth, int32_t ResultHeight,
                                 bool MinimizeInterference, const TShrinkSettings& Settings) {
-  return Shrink(Source, nullptr, ResultWidth, ResultHeight, MinimizeInterference, Settings);
+  return Shrink(Source, nullptr, true, ResultWidth, ResultHeight, MinimizeInterference, Settings);
+}
+
+TShrinkRun TShrinkPipeline::RunInPlace(const TPixelGraphic& Source, int32_t ResultWidth, int32_t ResultHeight,
+                                       bool MinimizeInterference, const TShrinkSettings& Settings) {
+  return Shrink(Source, nullptr, false, ResultWidth, ResultHeight, MinimizeInterference, Settings);
 }
 
 TShrinkRun TShrinkPipeline::Run(std::unique_ptr<TPixelGraphic> Source, int32_t ResultWidth, int32_t ResultHeight,
                                 bool MinimizeInterference, const TShrinkSettings& Settings) {
   if (!Source) Source = std::make_unique<TPixelGraphic>();
   const TPixelGraphic& source = *Source;
-  return Shrink(source, std::move(Source), ResultWidth, ResultHeight, MinimizeInterference, Settings);
+  return Shrink(source, std::move(Source), false, ResultWidth, ResultHeight, MinimizeInterference, Settings);
 }
 
-TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<TPixelGraphic> Taken,
+TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<TPixelGraphic> Taken, bool Copy,
                                    int32_t ResultWidth, int32_t ResultHeight, bool MinimizeInterference,
                                    const TShrinkSettings& Settings) {
   if (FBusy) return {soBusy, nullptr};
@@ -173,19 +178,23 @@ TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<
   FRunStart = std::chrono::steady_clock::now();
   SetStage(psStretch);
   std::unique_ptr<TPixelGraphic> copy = std::move(Taken);
-  if (!copy) {
+  if (!copy && Copy) {
     copy = std::make_unique<TPixelGraphic>();
     copy->Assign(&Source);
   }
-  std::unique_ptr<TPixelGraphic> r = Stretch(*copy, ResultWidth, ResultHeight, MinimizeInterference);
+  const TPixelGraphic* source = copy ? copy.get() : &Source;
+  std::unique_ptr<TPixelGraphic> r = Stretch(*source, ResultWidth, ResultHeight, MinimizeInterference);
   // After stretching only the source palette is taken from the copy; its
   // memory goes back before the later stages set theirs aside.
   const TPaletteChoice& row = PaletteChoiceRow(FSettings.Selection);
-  if (!row.SourcePalette) copy.reset();
+  if (!row.SourcePalette) {
+    copy.reset();
+    source = nullptr;
+  }
   const int32_t strength = std::clamp(FSettings.Sharpen, 0, 100);
   if (strength != 0 && !FAbortRequest) r = Sharpened(*r, strength);
   if (FSettings.DoBorder && FSettings.BorderWidth > 0 && !FAbortRequest) r = Framed(*r);
-  if (row.BitCountNum != 3 && !FAbortRequest) r = Reduced(*r, copy.get());
+  if (row.BitCountNum != 3 && !FAbortRequest) r = Reduced(*r, source);
   EndStage();
   FTimes.Milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - FRunStart).count();
   if (FAbortRequest) return {soAborted, nullptr};

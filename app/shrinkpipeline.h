@@ -100,6 +100,11 @@ public:
   // of a copy, which spares the memory of a second source picture.
   TShrinkRun Run(std::unique_ptr<TPixelGraphic> Source, int32_t ResultWidth, int32_t ResultHeight,
                  bool MinimizeInterference, const TShrinkSettings& Settings);
+  // The same on Source itself, without the copy's time and memory: the
+  // caller keeps Source as it is until the run returns, holding back
+  // whatever would change or replace it while OnProgress lets events in.
+  TShrinkRun RunInPlace(const TPixelGraphic& Source, int32_t ResultWidth, int32_t ResultHeight,
+                        bool MinimizeInterference, const TShrinkSettings& Settings);
 
   // While a run is busy, makes its next progress report ask for an abort;
   // the stages still to come are skipped.
@@ -120,9 +125,10 @@ public:
   TPGProgressEvent OnProgress;
 
 private:
-  // Source is copied unless Taken holds it already.
-  TShrinkRun Shrink(const TPixelGraphic& Source, std::unique_ptr<TPixelGraphic> Taken, int32_t ResultWidth,
-                    int32_t ResultHeight, bool MinimizeInterference, const TShrinkSettings& Settings);
+  // Source is copied when Copy is set, unless Taken holds it already.
+  TShrinkRun Shrink(const TPixelGraphic& Source, std::unique_ptr<TPixelGraphic> Taken, bool Copy,
+                    int32_t ResultWidth, int32_t ResultHeight, bool MinimizeInterference,
+                    const TShrinkSettings& Settings);
   std::unique_ptr<TPixelGraphic> NewTarget(int32_t Width, int32_t Height, uint8_t BitCountNum);
   void SetStage(TPipelineStage Stage);
   // Closes the time of the stage at work.

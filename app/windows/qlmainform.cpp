@@ -738,7 +738,7 @@ void TQLMainForm::ThreadStartTimerTimer() {
   UpdateSelection();
   TShrinkRun run{soDeclined, nullptr};
   try {
-    run = FPipeline.Run(*source, *width, *height, InterferenceCB->isChecked(), CurrentShrinkSettings());
+    run = FPipeline.RunInPlace(*source, *width, *height, InterferenceCB->isChecked(), CurrentShrinkSettings());
     if (run.Outcome == soFinished) qCDebug(PipelineLog).noquote() << Q(RunTimesText(FPipeline.LastRunTimes()));
   } catch (const std::exception& e) {
     ShowStatus(rsWaiting);
@@ -831,6 +831,11 @@ void TQLMainForm::SourceOpenBitBtnClick() {
 
 void TQLMainForm::OpenSourceFile(const std::string& Name) {
   RequestAbort();
+  // The run reads the source itself; the new one comes once it has ended.
+  if (FPipeline.Busy()) {
+    QTimer::singleShot(0, this, [this, Name] { OpenSourceFile(Name); });
+    return;
+  }
   std::optional<std::string> failure;
   try {
     std::error_code ec;
@@ -873,9 +878,13 @@ void TQLMainForm::dropEvent(QDropEvent* Event) {
 
 void TQLMainForm::SourceLoadFromClipboardBitBtnClick() {
   if (!PGPlatform().ClipboardHasFormat(CF_DIB)) return;
+  RequestAbort();
+  if (FPipeline.Busy()) {
+    QTimer::singleShot(0, this, [this] { SourceLoadFromClipboardBitBtnClick(); });
+    return;
+  }
   setWindowTitle(QStringLiteral("Quillet"));
   FSourceFileName.clear();
-  RequestAbort();
   std::optional<std::string> failure;
   try {
     if (TPixelGraphic* source = SourcePGImage->PixelGraphic()) source->LoadFromClipboard();

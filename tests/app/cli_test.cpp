@@ -454,8 +454,15 @@ TEST(CliShrinkPipeline, ATakenSourceGivesWhatACopyGives) {
   ASSERT_EQ(copied.Outcome, soFinished);
   ASSERT_EQ(run.Outcome, soFinished);
   ASSERT_EQ(run.Result->PaletteCount(), 16);
+  // So does the source itself, the source palette taken from it after stretching.
+  const TShrinkRun inPlace = pipeline.RunInPlace(source, 10, 6, true, s);
+  ASSERT_EQ(inPlace.Outcome, soFinished);
+  ASSERT_EQ(inPlace.Result->PaletteCount(), 16);
   for (int32_t y = 0; y < 6; ++y)
-    for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(run.Result->GetPixel(x, y), copied.Result->GetPixel(x, y));
+    for (int32_t x = 0; x < 10; ++x) {
+      EXPECT_EQ(run.Result->GetPixel(x, y), copied.Result->GetPixel(x, y));
+      EXPECT_EQ(inPlace.Result->GetPixel(x, y), copied.Result->GetPixel(x, y));
+    }
   EXPECT_EQ(pipeline.Run(std::unique_ptr<TPixelGraphic>(), 10, 6, true, s).Outcome, soNoSource);
 }
 

@@ -346,13 +346,16 @@ TEST_F(MainForm, ChangeDuringRunAbortsAndReschedules) {
   EXPECT_EQ(f->ThreadStartTimer->interval(), 1500);
   EXPECT_EQ(WidthPercent, 50.0L);
 
-  // An open during a run aborts it the same way.
+  // An open during a run aborts it the same way; the run reads the source
+  // itself, so the new picture comes in once the run has ended.
   const std::string other = Picture("b.bmp", 30, 20);
   f->OpenSourceFile(Picture("c.bmp", 300, 200));
   QTimer::singleShot(0, f.get(), [&] { f->OpenSourceFile(other); });
   f->ThreadStartTimerTimer();
-  EXPECT_EQ(f->SourceSizeLabel->text(), "Width: 30; Height: 20");
   EXPECT_EQ(f->StatusBar->PanelText(0), "WAITING");
+  EXPECT_EQ(f->SourceSizeLabel->text(), "Width: 300; Height: 200");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f->SourceSizeLabel->text(), "Width: 30; Height: 20");
   f->ThreadStartTimerTimer();
   EXPECT_EQ(Result(*f)->GetWidth(), 12);
 }
