@@ -41,6 +41,10 @@ int32_t WindowTop;
 int32_t WindowWidth;
 int32_t WindowHeight;
 bool WindowMaximized;
+TViewFit SourceViewFit;
+long double SourceViewZoom;
+TViewFit ResultViewFit;
+long double ResultViewZoom;
 std::unique_ptr<TPixelGraphic> IndividualPalette;
 
 std::string HelpFileEnglish;
@@ -170,6 +174,8 @@ void SetApplicationDefaults() {
   MemWarning = DefaultMemWarning();
   WindowLeft = WindowTop = WindowWidth = WindowHeight = 0;
   WindowMaximized = false;
+  SourceViewFit = ResultViewFit = vfZoom;
+  SourceViewZoom = ResultViewZoom = 1.0L;
   IndividualPalette = std::make_unique<TPixelGraphic>();
   IndividualPalette->SetBitCountNum(2);
   IndividualPalette->SetPaletteIdent(pSpecial216);
@@ -211,7 +217,11 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.IndividualPaletteEntries() && v.Integer("MaxPixels", MaxPixels, 0, INT32_MAX) &&
          v.Boolean("OptimizedPaletteRefine", OptimizedPaletteRefine) && v.Integer("WindowLeft", WindowLeft) &&
          v.Integer("WindowTop", WindowTop) && v.Integer("WindowWidth", WindowWidth, 0, MaxWindowSide) &&
-         v.Integer("WindowHeight", WindowHeight, 0, MaxWindowSide) && v.Boolean("WindowMaximized", WindowMaximized));
+         v.Integer("WindowHeight", WindowHeight, 0, MaxWindowSide) && v.Boolean("WindowMaximized", WindowMaximized) &&
+         v.Integer("SourceViewFit", SourceViewFit, vfZoom, vfAlways) &&
+         v.Float("SourceViewZoom", SourceViewZoom, 0, MaxViewZoom) &&
+         v.Integer("ResultViewFit", ResultViewFit, vfZoom, vfAlways) &&
+         v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom));
 }
 
 }  // namespace
@@ -305,6 +315,10 @@ void SaveSettings(const TSettingsStore& store) {
   integer("WindowWidth", WindowWidth);
   integer("WindowHeight", WindowHeight);
   boolean("WindowMaximized", WindowMaximized);
+  integer("SourceViewFit", SourceViewFit);
+  real("SourceViewZoom", SourceViewZoom);
+  integer("ResultViewFit", ResultViewFit);
+  real("ResultViewZoom", ResultViewZoom);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

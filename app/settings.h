@@ -59,6 +59,15 @@ extern int32_t WindowTop;
 extern int32_t WindowWidth;
 extern int32_t WindowHeight;
 extern bool WindowMaximized;
+// How the source and the result view scale their pictures: at a zoom
+// factor (1 at start), or fitted to the view.
+enum TViewFit : uint8_t { vfZoom, vfShrink, vfAlways };
+extern TViewFit SourceViewFit;
+extern long double SourceViewZoom;
+extern TViewFit ResultViewFit;
+extern long double ResultViewZoom;
+// Zoom factors a view takes.
+constexpr long double MinViewZoom = 1.0L / 64, MaxViewZoom = 64.0L;
 // A palette-only 8-bit graphic (0 x 0); its PaletteCount is "IPaletteSize".
 extern std::unique_ptr<TPixelGraphic> IndividualPalette;
 

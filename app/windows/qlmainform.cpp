@@ -45,6 +45,7 @@
 #include "settings.h"
 #include "statuspanels.h"
 #include "tickcount.h"
+#include "viewscaling.h"
 
 // One line per run with its stages' times; off unless
 // QT_LOGGING_RULES="quillet.pipeline.debug=true".
@@ -108,6 +109,9 @@ TQLMainForm::TQLMainForm(const std::string& CommandLineFile) {
   FDetachCount = 1;  // attached at the end of FormCreate
   BuildControls();
   QLAboutForm = new TQLAboutForm(this);
+  const auto german = [this] { return German(); };
+  SourceScaling = new TViewScaling(*SourcePGImage, ::SourceViewFit, ::SourceViewZoom, german);
+  ResultScaling = new TViewScaling(*ResultPGImage, ::ResultViewFit, ::ResultViewZoom, german);
   PlaceOnScreen();
   FormCreate(CommandLineFile);
 }
@@ -360,6 +364,15 @@ void TQLMainForm::BuildMenu() {
   PasteMenuItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), QKeySequence(Qt::CTRL | Qt::Key_V)});
   HilfeInhaltMenuItem->setShortcut(QKeySequence(Qt::Key_F1));
 
+  // The scaling of the view shown, as its right-click menu offers it.
+  const auto scaling = [this] { return PageControl->currentWidget() == ResultTabSheet ? ResultScaling : SourceScaling; };
+  const auto scalingKey = [&](const char* name, QList<QKeySequence> keys, void (TViewScaling::*choose)()) {
+    QAction* a = Named(Acc1->addAction(QString::fromLatin1(name)), name);
+    a->setShortcuts(keys);
+    addAction(a);
+    connect(a, &QAction::triggered, this, [scaling, choose] { (scaling()->*choose)(); });
+  };
+
   // Without an action of their own, these keys would reach the focused
   // control (Alt+Backspace undoes an edit); the invisible menu takes them.
   Acc1 = Named(bar->addMenu(QStringLiteral("Acc1")), "Acc1");
@@ -370,6 +383,10 @@ void TQLMainForm::BuildMenu() {
   AltBackAcc->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace));
   addAction(ShiftAltBackAcc);
   addAction(AltBackAcc);
+  scalingKey("ZoomInAcc", {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+             &TViewScaling::ZoomIn);
+  scalingKey("ZoomOutAcc", {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &TViewScaling::ZoomOut);
+  scalingKey("ActualSizeAcc", {QKeySequence(Qt::CTRL | Qt::Key_0)}, &TViewScaling::ActualSize);
   for (const char* name : {"BackAcc", "PageUpAcc", "PageDownAcc", "DownAcc", "UpAcc", "RightAcc", "LeftAcc", "HomeAcc",
                            "EndAcc", "ShiftTabAcc", "TabAcc", "ShiftUpAcc", "ShiftDownAcc", "ShiftCtrlDownAcc",
                            "ShiftCtrlUpAcc", "CtrlUpAcc", "CtrlDownAcc", "ShiftCtrlLAcc", "CtrlLAcc"})
@@ -417,11 +434,9 @@ void TQLMainForm::FormCreate(const std::string& CommandLineFile) {
   FWaitCursor = true;
   SourcePGImage->SetPixelGraphic(std::make_unique<TPixelGraphic>());
   ResultPGImage->SetPixelGraphic(std::make_unique<TPixelGraphic>());
-  for (TPGImage* view : {SourcePGImage, ResultPGImage}) {
-    view->SetCenter(true);
-    view->SetStretch(sZoomKAR);
-    view->SetZoomFactor(1.0L);
-  }
+  for (TPGImage* view : {SourcePGImage, ResultPGImage}) view->SetCenter(true);
+  SourceScaling->Apply();
+  ResultScaling->Apply();
   FLastBarUpdate = 0;
   if (::StretchMode == smPrecise) ResultStretchModePreciseRB->setChecked(true);
   if (::StretchMode == smFast) ResultStretchModeFastRB->setChecked(true);

@@ -29,6 +29,7 @@ class TPGImage;
 class TPGOpenDialog;
 class TPGSaveDialog;
 class TQLAboutForm;
+class TViewScaling;
 class TStatusPanels;
 
 class TQLMainForm : public QMainWindow, public TObject {
@@ -85,6 +86,9 @@ public:
   QPushButton* SourceLoadFromClipboardBitBtn;
   // Result page
   TPGImage* ResultPGImage;
+  // Right-click menus and keys of the two views' scaling.
+  TViewScaling* SourceScaling;
+  TViewScaling* ResultScaling;
   QRadioButton* Result1BitRB;
   QComboBox* ResultPalette1BitComboBox;
   QRadioButton* Result4BitRB;

@@ -83,6 +83,15 @@ void ChangeEverySetting() {
   SaveDir = "/tmp/Größe";
   MemWarning = 64;
   MaxPixels = 1000;
+  WindowLeft = -20;
+  WindowTop = 40;
+  WindowWidth = 900;
+  WindowHeight = 700;
+  WindowMaximized = true;
+  SourceViewFit = vfAlways;
+  SourceViewZoom = 2.5L;
+  ResultViewFit = vfShrink;
+  ResultViewZoom = 0.8L;
   IndividualPalette->SetPaletteCount(4);
   for (int32_t i = 0; i < 4; ++i) IndividualPalette->SetPaletteEntries(i, RGB(i, 2 * i, 250));
 }

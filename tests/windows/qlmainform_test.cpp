@@ -32,6 +32,7 @@
 #include "settingsstore.h"
 #include "statuspanels.h"
 #include "tempdir.h"
+#include "viewscaling.h"
 #include "testpictures.h"
 
 namespace {
@@ -146,6 +147,36 @@ TEST_F(MainForm, ComesBackWhereItWasInsideTheScreen) {
   EXPECT_EQ(WindowWidth, 700);
   EXPECT_EQ(WindowHeight, 500);
   EXPECT_FALSE(WindowMaximized);
+}
+
+TEST_F(MainForm, EachViewKeepsItsScaling) {
+  auto f = NewForm(Picture("a.bmp", 400, 300));
+  EXPECT_EQ(f->SourcePGImage->Stretch(), sZoomKAR);
+  EXPECT_EQ(f->SourcePGImage->ZoomFactor(), 1.0L);
+  // The keys act on the view shown.
+  QTest::keyClick(f.get(), Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_EQ(f->SourcePGImage->ZoomFactor(), 1.25L);
+  EXPECT_EQ(SourceViewZoom, 1.25L);
+  EXPECT_EQ(ResultViewZoom, 1.0L);
+  QTest::keyClick(f.get(), Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ(f->SourcePGImage->ZoomFactor(), 1.0L);
+  // The right-click menu, in the window's language.
+  Language = LanguageGerman;
+  std::unique_ptr<QMenu> menu(f->SourceScaling->NewMenu(f.get()));
+  QStringList texts;
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator()) texts << a->text();
+  EXPECT_EQ(texts, (QStringList{"Originalgröße", "Einpassen (nur verkleinern)", "Einpassen (auch vergrößern)",
+                                "Vergrößern", "Verkleinern"}));
+  EXPECT_TRUE(menu->actions()[0]->isChecked());
+  menu->actions()[1]->trigger();
+  EXPECT_EQ(f->SourcePGImage->Stretch(), sShrinkKAR);
+  EXPECT_EQ(SourceViewFit, vfShrink);
+  EXPECT_EQ(ResultViewFit, vfZoom);
+  // A new window starts as the views were left.
+  auto again = NewForm();
+  EXPECT_EQ(again->SourcePGImage->Stretch(), sShrinkKAR);
+  EXPECT_EQ(again->ResultPGImage->Stretch(), sZoomKAR);
 }
 
 TEST_F(MainForm, ShortcutsOfOtherProgramsLeaveTheEditFieldsTheirOwn) {
