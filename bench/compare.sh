@@ -19,24 +19,8 @@
 #       Then the PSNR of both sizes against quillet-cli's full decode.
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build}
-ROUNDS=${1:-3}
-if ! [[ $ROUNDS =~ ^[0-9]+$ ]] || ((ROUNDS < 3)); then ROUNDS=3; fi
-
-missing=()
-for pkg in imagemagick libvips-tools libjpeg-turbo-progs time; do
-  [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" = "install ok installed" ] || missing+=("$pkg")
-done
-if ((${#missing[@]})); then
-  echo "Installing ${missing[*]} ..." >&2
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
-
-[ -f "$BUILD/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" --target quillet-cli -j"$(nproc)" >/dev/null
-CLI=$BUILD/app/quillet-cli
+. "$(dirname "$0")/peersetup.sh"
+BENCH_ROUNDS=${1:-3} bench_setup "imagemagick libvips-tools libjpeg-turbo-progs time" quillet-cli
 
 # The source takes a while to make, so it is kept between runs.
 WIDTH=6000

@@ -16,24 +16,8 @@
 # (252 colours with the system colours, dithering), to PNG.
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build}
-ROUNDS=${1:-3}
-if ! [[ $ROUNDS =~ ^[0-9]+$ ]] || ((ROUNDS < 3)); then ROUNDS=3; fi
-
-missing=()
-for pkg in imagemagick pngquant time; do
-  [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" = "install ok installed" ] || missing+=("$pkg")
-done
-if ((${#missing[@]})); then
-  echo "Installing ${missing[*]} ..." >&2
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
-
-[ -f "$BUILD/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" --target quillet-cli optimizedpalette_bench -j"$(nproc)" >/dev/null
-CLI=$BUILD/app/quillet-cli
+. "$(dirname "$0")/peersetup.sh"
+BENCH_ROUNDS=${1:-3} bench_setup "imagemagick pngquant time" quillet-cli optimizedpalette_bench
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
