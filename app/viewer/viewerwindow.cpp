@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -42,7 +43,9 @@ TViewerWindow::TViewerWindow() : FImage(new TPGImage), FStatus(new QLabel) {
   FImage->OnSelectionChange = [this](TObject*) { UpdateStatus(); };
   FImage->OnPixelGraphicChange = [this](TObject*) { UpdateStatus(); };
   BuildMenus();
-  resize(900, 650);
+  // Never larger than the screen, whatever its scale.
+  const QScreen* s = screen();
+  resize(s ? QSize(900, 650).boundedTo(s->availableGeometry().size() * 4 / 5) : QSize(900, 650));
 }
 
 void TViewerWindow::OpenFile(const std::string& FileName) {

@@ -1,5 +1,6 @@
 #include "pgfiledialoglogic.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "formatregistry.h"
@@ -27,5 +28,8 @@ std::optional<std::string> FileNameForType(const std::string& Text, const std::s
 }
 
 QPoint CentredDialogPosition(const QRect& Screen, const QSize& Window) {
-  return Screen.topLeft() + QPoint((Screen.width() - Window.width()) / 2, (Screen.height() - Window.height()) / 3);
+  const QPoint centred =
+      Screen.topLeft() + QPoint((Screen.width() - Window.width()) / 2, (Screen.height() - Window.height()) / 3);
+  // A window wider or taller than the screen keeps its title bar and left edge on it.
+  return QPoint(std::max(centred.x(), Screen.left()), std::max(centred.y(), Screen.top()));
 }

@@ -21,5 +21,5 @@ std::optional<std::string> FileNameForType(const std::string& Text, const std::s
                                            const std::string& Extension);
 
 // Top left of a Window-sized dialog on Screen: centred across, a third of
-// the free height down.
+// the free height down; never beyond its left or top edge.
 QPoint CentredDialogPosition(const QRect& Screen, const QSize& Window);

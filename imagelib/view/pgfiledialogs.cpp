@@ -40,7 +40,14 @@ protected:
     QFileDialog::showEvent(e);
     if (FPlaced) return;
     FPlaced = true;
-    if (const QScreen* s = screen()) move(CentredDialogPosition(s->geometry(), frameGeometry().size()));
+    const QScreen* s = screen();
+    if (!s) return;
+    // On a scaled screen the dialog's own size can exceed the room there is.
+    const QRect room = s->availableGeometry();
+    const QSize frame = frameGeometry().size(), margins = frame - size();
+    if (frame.width() > room.width() || frame.height() > room.height())
+      resize(size().boundedTo(room.size() - margins));
+    move(CentredDialogPosition(room, frameGeometry().size()));
   }
 
 private:

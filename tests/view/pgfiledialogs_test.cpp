@@ -70,6 +70,7 @@ TEST(PGFileDialogArithmetic, FitDrawRectProgressAndPlacement) {
 
   EXPECT_EQ(CentredDialogPosition(QRect(0, 0, 1280, 900), QSize(800, 600)), QPoint(240, 100));
   EXPECT_EQ(CentredDialogPosition(QRect(1280, 0, 1000, 700), QSize(801, 400)), QPoint(1280 + 99, 100));
+  EXPECT_EQ(CentredDialogPosition(QRect(0, 30, 800, 500), QSize(832, 600)), QPoint(0, 30));
 }
 
 TEST(PGFileDialogNames, ExtensionAppendedAndReplaced) {
