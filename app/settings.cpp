@@ -240,11 +240,15 @@ int32_t LanguageFromLocaleName(const std::string& localeName) {
   return language == "de" ? LanguageGerman : LanguageEnglish;
 }
 
-int32_t DefaultMemWarning() {
+int64_t PhysicalMemoryBytes() {
   const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || pageSize <= 0) return MaxMemWarning;
-  const int64_t quarter = int64_t(pages) * pageSize / 4 / 1048576;
-  return int32_t(std::clamp<int64_t>(quarter, 1, MaxMemWarning));
+  return pages <= 0 || pageSize <= 0 ? 0 : int64_t(pages) * pageSize;
+}
+
+int32_t DefaultMemWarning() {
+  const int64_t memory = PhysicalMemoryBytes();
+  if (memory == 0) return MaxMemWarning;
+  return int32_t(std::clamp<int64_t>(memory / 4 / 1048576, 1, MaxMemWarning));
 }
 
 int32_t UserDefaultLanguage() {

@@ -84,6 +84,8 @@ uint8_t ScreenDepthCode(int screenBits);
 int32_t LanguageFromLocaleName(const std::string& localeName);
 // Language value of the user's locale (LC_ALL, LC_MESSAGES, LANG).
 int32_t UserDefaultLanguage();
+// The machine's physical memory in bytes; 0 when the system does not tell.
+int64_t PhysicalMemoryBytes();
 // The memory warning's default: a quarter of the machine's physical memory in
 // whole megabytes, within 1..MaxMemWarning, so that an ordinary photo does
 // not ask.

@@ -122,12 +122,14 @@ std::string QualityHintText(int32_t Language) {
   return German(Language) ? "Bildqualität ist besser als angezeigt!" : "Quality of picture is better than displayed!";
 }
 
+std::string MillisecondsText(double Milliseconds) { return std::to_string(std::llround(Milliseconds)) + " ms"; }
+
 std::string RunTimesText(const TRunTimes& Times) {
   static const char* const names[] = {"stretch", "sharpen", "border", "palette", "map"};
-  const auto ms = [](double milliseconds) { return std::to_string(std::llround(milliseconds)) + " ms"; };
-  std::string text = "run " + ms(Times.Milliseconds);
+  std::string text = "run " + MillisecondsText(Times.Milliseconds);
   for (size_t i = 0; i < Times.Stages.size(); ++i)
-    text += (i == 0 ? " (" : ", ") + std::string(names[Times.Stages[i].Stage]) + " " + ms(Times.Stages[i].Milliseconds);
+    text += (i == 0 ? " (" : ", ") + std::string(names[Times.Stages[i].Stage]) + " " +
+            MillisecondsText(Times.Stages[i].Milliseconds);
   return Times.Stages.empty() ? text : text + ")";
 }
 

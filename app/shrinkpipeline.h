@@ -62,6 +62,8 @@ struct TRunTimes {
   double Milliseconds = 0;
   std::vector<TStageTime> Stages;
 };
+// "412 ms", rounded to whole milliseconds.
+std::string MillisecondsText(double Milliseconds);
 // "run 412 ms (stretch 180 ms, sharpen 95 ms, map 137 ms)", for logs.
 std::string RunTimesText(const TRunTimes& Times);
 

@@ -1,7 +1,5 @@
 #include "batchrunner.h"
 
-#include <unistd.h>
-
 #include <exception>
 #include <limits>
 #include <new>
@@ -13,9 +11,8 @@
 #include "settings.h"
 
 int64_t TMemoryBudget::HalfOfMachineMemory() {
-  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || pageSize <= 0) return std::numeric_limits<int64_t>::max();
-  return int64_t(pages) / 2 * pageSize;
+  const int64_t memory = PhysicalMemoryBytes();
+  return memory == 0 ? std::numeric_limits<int64_t>::max() : memory / 2;
 }
 
 bool TMemoryBudget::TryAcquire(int64_t Bytes) {

@@ -1,7 +1,6 @@
 #include "shrinkjob.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -124,8 +123,7 @@ int64_t DeclaredShrinkMemory(const std::string& Input, const TSizeRequest& Size)
 void TShrinkJob::Run(const std::string& Input, const std::string& Output, const TJobProgress& Progress) {
   using TClock = std::chrono::steady_clock;
   const auto since = [](TClock::time_point start) {
-    return std::to_string(std::llround(std::chrono::duration<double, std::milli>(TClock::now() - start).count())) +
-           " ms";
+    return MillisecondsText(std::chrono::duration<double, std::milli>(TClock::now() - start).count());
   };
   const int32_t language = FSettings.Shrink.Language;
   TClock::time_point start = TClock::now();

@@ -134,8 +134,11 @@ TEST(JPEGFormat, WritesAndReadsColourAndGrey) {
   EXPECT_EQ(InfoOf(WithSegment(WriteJPEG(colour), 0xEE, adobe)).SubFormat, "JFIF, Adope, YCbCr, Progressive");
 }
 
-// A four-component CMYK file, which our writer cannot make.
-Bytes CMYKFile() {
+// A file coded by libjpeg itself, for what our writer cannot make: Setup
+// sets the options after the defaults, Fill writes each row's samples.
+Bytes LibjpegFile(int width, int height, int components, J_COLOR_SPACE space,
+                  const std::function<void(jpeg_compress_struct&)>& setup,
+                  const std::function<void(std::vector<JSAMPLE>&)>& fill) {
   jpeg_compress_struct info{};
   jpeg_error_mgr err;
   info.err = jpeg_std_error(&err);
@@ -143,14 +146,16 @@ Bytes CMYKFile() {
   unsigned char* memory = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&info, &memory, &size);
-  info.image_width = 16;
-  info.image_height = 8;
-  info.input_components = 4;
-  info.in_color_space = JCS_CMYK;
+  info.image_width = JDIMENSION(width);
+  info.image_height = JDIMENSION(height);
+  info.input_components = components;
+  info.in_color_space = space;
   jpeg_set_defaults(&info);
+  setup(info);
   jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(16 * 4, 100);
+  std::vector<JSAMPLE> row(size_t(width) * size_t(components));
   while (info.next_scanline < info.image_height) {
+    fill(row);
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&info, rows, 1);
   }
@@ -159,6 +164,12 @@ Bytes CMYKFile() {
   jpeg_destroy_compress(&info);
   std::free(memory);
   return file;
+}
+
+// A four-component CMYK file, which our writer cannot make.
+Bytes CMYKFile() {
+  return LibjpegFile(16, 8, 4, JCS_CMYK, [](jpeg_compress_struct&) {},
+                     [](std::vector<JSAMPLE>& row) { std::fill(row.begin(), row.end(), JSAMPLE(100)); });
 }
 
 TEST(JPEGFormat, CMYKIsDescribedButNotLoaded) {
@@ -562,36 +573,19 @@ Bytes GreyNoise(int scans) {
       script.push_back({1, {0}, k, k, 0, 0});
     }
   }
-  jpeg_compress_struct info{};
-  jpeg_error_mgr err;
-  info.err = jpeg_std_error(&err);
-  jpeg_create_compress(&info);
-  unsigned char* memory = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &memory, &size);
-  info.image_width = 400;
-  info.image_height = 400;
-  info.input_components = 1;
-  info.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 95, TRUE);
-  if (scans > 1) {
-    info.scan_info = script.data();
-    info.num_scans = int(script.size());
-  }
-  jpeg_start_compress(&info, TRUE);
   std::mt19937 random(3);
-  std::vector<JSAMPLE> row(400);
-  while (info.next_scanline < info.image_height) {
-    for (JSAMPLE& sample : row) sample = JSAMPLE(random());
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  const Bytes file(memory, memory + size);
-  jpeg_destroy_compress(&info);
-  std::free(memory);
-  return file;
+  return LibjpegFile(
+      400, 400, 1, JCS_GRAYSCALE,
+      [&](jpeg_compress_struct& info) {
+        jpeg_set_quality(&info, 95, TRUE);
+        if (scans > 1) {
+          info.scan_info = script.data();
+          info.num_scans = int(script.size());
+        }
+      },
+      [&](std::vector<JSAMPLE>& row) {
+        for (JSAMPLE& sample : row) sample = JSAMPLE(random());
+      });
 }
 
 // Stray bytes before a marker, which libjpeg skips with a warning.
