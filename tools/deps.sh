@@ -5,10 +5,13 @@ QUILLET_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # Names that Debian and Ubuntu share; libjpeg-dev is libjpeg-turbo on both.
   libjpeg-dev libpng-dev zlib1g-dev libtiff-dev
+  # Colour profiles (Little CMS 2) and today's formats: WebP, AVIF/HEIC, GIF.
+  liblcms2-dev libwebp-dev libheif-dev libgif-dev
   # The windows: Qt 6 Widgets, Print Support and Test (all in qt6-base-dev).
   qt6-base-dev libgl-dev
   # Peers that the tests compare our readers and writers against; never linked.
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs
+  libimage-exiftool-perl libvips-tools colord-data webp libheif-examples
   # The README's recipe for many machines is tested with GNU parallel.
   parallel
   # Validators of the installed tree: metainfo, desktop entry, manual pages.
