@@ -30,7 +30,8 @@ TQLAboutForm::TQLAboutForm(QWidget* Parent) : QDialog(Parent) {
 
   Image1 = new QLabel(this);
   Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setPixmap(QuilletIcon().pixmap(IconSize, IconSize));
+  // Drawn from the icon size made for the screen's pixels, not an enlarged small one.
+  Image1->setPixmap(QuilletIcon().pixmap(QSize(IconSize, IconSize), devicePixelRatioF()));
   Image1->setGeometry(Margin, Margin, IconSize, IconSize);
 
   PNameLabel = new QLabel(ProductLine, this);

@@ -122,7 +122,10 @@ void TQLMainForm::PlaceOnScreen() {
   if (!screen) screen = QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect a = screen->availableGeometry();
-  const TWindowRect r = MainWindowPlacement(stored, {a.x(), a.y(), a.width(), a.height()}, 600, 475);
+  // The layout may need more than the form's own minimum; Qt would grow the window past the screen's edge.
+  const QSize least = minimumSizeHint().expandedTo(QSize(600, 475));
+  const TWindowRect r =
+      MainWindowPlacement(stored, {a.x(), a.y(), a.width(), a.height()}, least.width(), least.height());
   setGeometry(r.Left, r.Top, r.Width, r.Height);
   if (::WindowMaximized) setWindowState(windowState() | Qt::WindowMaximized);
 }

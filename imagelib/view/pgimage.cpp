@@ -191,8 +191,10 @@ void TPGImage::PictureChanged() {
   QCoreApplication::removePostedEvents(this, TPGDisplayCopyEvent::Kind);
   FPicWidth = FPixelGraphic ? FPixelGraphic->GetWidth() : 0;
   FPicHeight = FPixelGraphic ? FPixelGraphic->GetHeight() : 0;
-  const TPGSize automatic = AutomaticSize({FPicWidth, FPicHeight}, BorderWidth(), ScrollBarHeight(), ScrollBarWidth(),
-                                          FAutoSizeBounds);
+  const double ratio = devicePixelRatioF();
+  const TPGSize automatic =
+      AutomaticSize({LogicalExtent(FPicWidth, ratio), LogicalExtent(FPicHeight, ratio)}, BorderWidth(),
+                    ScrollBarHeight(), ScrollBarWidth(), FAutoSizeBounds);
   if (OnNewAutoSize) OnNewAutoSize(this, automatic.Width, automatic.Height);
   FStale = true;
   if (FAutoSize && (automatic.Width != width() || automatic.Height != height())) resize(automatic.Width, automatic.Height);
@@ -223,27 +225,33 @@ void TPGImage::Rearrange(bool Force) {
   } guard{FRearranging};
   const TPGSize area = AreaSize();
   const int32_t sh = ScrollBarHeight(), sv = ScrollBarWidth();
-  const TPGDisplayedSize d = DisplayedSize(FStretch, {FPicWidth, FPicHeight}, area, sh, sv, FZoomFactor);
+  const double ratio = devicePixelRatioF();
+  const TPGDisplayedSize d =
+      DisplayedSize(FStretch, {FPicWidth, FPicHeight},
+                    {DeviceExtent(area.Width, ratio), DeviceExtent(area.Height, ratio)}, DeviceExtent(sh, ratio),
+                    DeviceExtent(sv, ratio), FZoomFactor);
   if (d.Zoom != FEffectiveZoom) {
     FEffectiveZoom = d.Zoom;
     if (OnZoomFactorChange) OnZoomFactorChange(this);
   }
-  const TPGCentring c = Centring(d.Size, area, sh, sv);
+  const TPGSize shown{LogicalExtent(d.Size.Width, ratio), LogicalExtent(d.Size.Height, ratio)};
+  const TPGCentring c = Centring(shown, area, sh, sv);
   const int32_t left = FCenter ? c.Left : 0, top = FCenter ? c.Top : 0;
-  const TPGRect rect{left, top, left + d.Size.Width, top + d.Size.Height};
+  const TPGRect rect{left, top, left + shown.Width, top + shown.Height};
   QScrollBar* hbar = horizontalScrollBar();
   QScrollBar* vbar = verticalScrollBar();
   const bool scrollRight = FCenter ? hbar->value() == c.ScrollX && vbar->value() == c.ScrollY
                                    : hbar->value() == 0 && vbar->value() == 0;
-  if (rect == FPicRect && scrollRight && !Force && !FRearrangeAlways) {
+  if (rect == FPicRect && d.Size == FDisplayed && scrollRight && !Force && !FRearrangeAlways) {
     viewport()->update();
     return;
   }
   hbar->setValue(0);
   vbar->setValue(0);
   FPicRect = rect;
+  FDisplayed = d.Size;
   FContent->resize(rect.Right, rect.Bottom);
-  FPicBox->setGeometry(rect.Left, rect.Top, d.Size.Width, d.Size.Height);
+  FPicBox->setGeometry(rect.Left, rect.Top, shown.Width, shown.Height);
   // The scroll area adjusts its ranges only when the content's resize event
   // arrives, which a hidden view defers; the centring needs them now.
   hbar->setRange(0, std::max(0, rect.Right - c.Client.Width));
@@ -364,7 +372,7 @@ bool TPGImage::NeedsDisplayCopy() {
   // The picture's own size: a reduced copy that replaced the picture has the
   // displayed size.
   if (FPixelGraphic) q.Picture = {FPixelGraphic->GetWidth(), FPixelGraphic->GetHeight()};
-  q.Displayed = {FPicRect.Right - FPicRect.Left, FPicRect.Bottom - FPicRect.Top};
+  q.Displayed = FDisplayed;
   q.LastCopy = FLastCopySize;
   q.Palette8BitSys8BitGraphic = FPalette8BitSys8BitGraphic;
   const TPGDisplayCopyAnswer a = DisplayCopyNeeded(q);
@@ -384,7 +392,7 @@ void TPGImage::StartPreparation(bool Resized) {
   FPercent = 0;
   try {
     const int b = ScreenBitsPerPixel();
-    const TPGSize displayed{FPicRect.Right - FPicRect.Left, FPicRect.Bottom - FPicRect.Top};
+    const TPGSize displayed = FDisplayed;
     const bool resampleFirst = DisplayCopyResamplesFirst(b, FAllow24BitStretch, Resized, FPalette8BitSys24BitGraphic);
     std::unique_ptr<TPixelGraphic> help;
     if (resampleFirst) {
@@ -483,11 +491,15 @@ void TPGImage::PaintPicture(QPainter& p, const QRect& clip) {
   const QPoint origin = FContent->pos();
   const QRect r = QRect(FPicRect.Left, FPicRect.Top, FPicRect.Right - FPicRect.Left, FPicRect.Bottom - FPicRect.Top)
                       .translated(origin);
+  // The picture's exact extent; r rounds it up to whole logical pixels.
+  const double ratio = devicePixelRatioF();
+  const QRectF exact(r.left(), r.top(), FDisplayed.Width / ratio, FDisplayed.Height / ratio);
   const TPixelGraphic* graphic = NeedsDisplayCopy() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
   const bool nothing = !graphic || graphic->GetWidth() <= 0 || graphic->GetHeight() <= 0;
   const QRect client = viewport()->rect();
   if (FTiling == tNone || nothing) {
-    const QRegion bands = QRegion(client) - QRegion(r);
+    // Beneath the picture's last partial logical pixel too; the picture covers its part.
+    const QRegion bands = QRegion(client) - QRegion(QRect(r.left(), r.top(), int(exact.width()), int(exact.height())));
     for (const QRect& band : bands) p.fillRect(band, FColor);
   }
   if (nothing) {
@@ -503,16 +515,17 @@ void TPGImage::PaintPicture(QPainter& p, const QRect& clip) {
     return;
   }
   if (r.width() <= 0 || r.height() <= 0) return;
+  // Tiles follow one another in device pixels, without seams at any ratio.
   TPGTileRange columns, rows;
   if (FTiling != tNone) {
-    columns = TileRange(r.left(), r.width(), client.width());
-    rows = TileRange(r.top(), r.height(), client.height());
+    columns = TileRange(DeviceExtent(r.left(), ratio), FDisplayed.Width, DeviceExtent(client.width(), ratio));
+    rows = TileRange(DeviceExtent(r.top(), ratio), FDisplayed.Height, DeviceExtent(client.height(), ratio));
   }
   for (int32_t j = rows.First; j <= rows.Last; ++j)
     for (int32_t i = columns.First; i <= columns.Last; ++i) {
-      const QRect tile = r.translated(i * r.width(), j * r.height());
-      if (!tile.intersects(clip)) continue;
-      Draw(*graphic, p, QRectF(tile), TileMirrored(FFlipHorizontal, FTiling, true, i),
+      const QRectF tile = exact.translated(i * exact.width(), j * exact.height());
+      if (!tile.intersects(QRectF(clip))) continue;
+      Draw(*graphic, p, tile, TileMirrored(FFlipHorizontal, FTiling, true, i),
            TileMirrored(FFlipVertical, FTiling, false, j));
     }
 }

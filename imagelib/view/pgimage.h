@@ -261,6 +261,8 @@ private:
   QWidget* FContent;
   TPicBox* FPicBox;
   TPGRect FPicRect;
+  // The displayed picture in device pixels.
+  TPGSize FDisplayed;
 
   TStretch FStretch = sNeverKAR;
   bool FCenter = false;

@@ -146,3 +146,14 @@ bool TileMirrored(bool Flip, TTiling Tiling, bool Horizontal, int32_t Index) {
       Tiling == tMirror || Tiling == (Horizontal ? tMirrorHorizontal : tMirrorVertical);
   return Flip != (mirrorsThisWay && Index % 2 != 0);
 }
+
+int32_t LogicalExtent(int32_t Device, double Ratio) {
+  if (Ratio <= 0) return Device;
+  // A ratio like 1.25 is not exact in binary: 5 device pixels must still be 4 logical ones.
+  return int32_t(std::ceil(Device / Ratio - 1e-9));
+}
+
+int32_t DeviceExtent(int32_t Logical, double Ratio) {
+  if (Ratio <= 0) return Logical;
+  return int32_t(std::floor(Logical * Ratio + 1e-9));
+}

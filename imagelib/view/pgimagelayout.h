@@ -75,3 +75,10 @@ TPGTileRange TileRange(int32_t Start, int32_t Length, int32_t ClientLength);
 // Whether tile Index (a column when Horizontal, else a row) shows the
 // picture mirrored in that direction.
 bool TileMirrored(bool Flip, TTiling Tiling, bool Horizontal, int32_t Index);
+
+// A view's arithmetic runs in device pixels, so that at zoom 1 one picture
+// pixel covers one pixel of a scaled screen; widgets are placed in logical
+// pixels. The logical extent covering Device pixels, and the device pixels
+// a logical extent holds, at a device pixel Ratio.
+int32_t LogicalExtent(int32_t Device, double Ratio);
+int32_t DeviceExtent(int32_t Logical, double Ratio);

@@ -10,14 +10,16 @@
 
 #include "formatregistry.h"
 #include "langstr.h"
+#include "pgimagelayout.h"
 #include "pgqtgraphic.h"
 #include "progressclock.h"
 #include "screendepth.h"
 #include "threadhandoff.h"
 
-QRect PreviewDrawRect(const QRect& Client, int W, int H) {
+QRectF PreviewDrawRect(const QRect& Client, int W, int H, double Ratio) {
   const int l = Client.left(), t = Client.top(), r = l + Client.width(), b = t + Client.height();
-  const int w = r - l - 4, h = b - t - 4;
+  // The fitting runs in device pixels, the placement in logical ones.
+  const int w = DeviceExtent(r - l - 4, Ratio), h = DeviceExtent(b - t - 4, Ratio);
   int width = W, height = H;
   if ((w < W || h < H) && w > 0 && h > 0 && W > 0 && H > 0) {
     const long double e = (long double)w / h, f = (long double)W / H;
@@ -29,7 +31,8 @@ QRect PreviewDrawRect(const QRect& Client, int W, int H) {
       height = int(std::floor(w / f));
     }
   }
-  return QRect((l + r - width) / 2, (t + b - height) / 2, width, height);
+  const double dw = width / Ratio, dh = height / Ratio;
+  return QRectF(std::floor((l + r - dw) / 2), std::floor((t + b - dh) / 2), dw, dh);
 }
 
 std::string PreviewSizeLine(const TFileFormatInfo& Info) {
@@ -70,7 +73,7 @@ void TPGPreviewArea::paintEvent(QPaintEvent*) {
   line(pal.color(QPalette::Button), r - 2, b - 2, r - 2, t + 1);
   p.setClipRect(QRect(l + 2, t + 2, r - l - 4, b - t - 4));
   if (const TPixelGraphic* preview = FPane.Preview()) {
-    Draw(*preview, p, PreviewDrawRect(rect(), preview->GetWidth(), preview->GetHeight()));
+    Draw(*preview, p, PreviewDrawRect(rect(), preview->GetWidth(), preview->GetHeight(), devicePixelRatioF()));
   } else if (FPane.ClockStage() > 0 && FPane.Settings().ProgressClockVisible) {
     const QPoint corner(l + (r - l) / 2 - 8, t + (b - t) / 2 - 8);
     DrawProgressClock(p, corner, FPane.ClockStage(), FPane.ClockPercent(), FPane.Settings().ProgressClockBkColor,
@@ -163,9 +166,10 @@ void TPGPreviewPane::PreviewTimerTimer() {
   // A cut line can still be read in full.
   FInfoArea->setToolTip(QString::fromStdString(all));
   if (!FInfoValid) return;
+  const double ratio = FPreviewArea->devicePixelRatioF();
   FThread = std::make_unique<TCreateOpenSaveDialogPaintPGThread>(
-      FPath, this, FPreviewArea->width() - 4, FPreviewArea->height() - 4, FSettings.StretchMode, FSettings.Palette24,
-      FSettings.Palette8, ScreenBitsPerPixel());
+      FPath, this, DeviceExtent(FPreviewArea->width() - 4, ratio), DeviceExtent(FPreviewArea->height() - 4, ratio),
+      FSettings.StretchMode, FSettings.Palette24, FSettings.Palette8, ScreenBitsPerPixel());
   FThread->start();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QRect>
+#include <QRectF>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,8 +19,9 @@
 
 // Where a W x H preview is drawn in a preview area whose client rectangle
 // is Client: at its own size when it fits into the room inside the frame
-// (2 pixels each side), else fitted to that room; centred either way.
-QRect PreviewDrawRect(const QRect& Client, int W, int H);
+// (2 pixels each side), else fitted to that room; centred either way. W and H
+// are device pixels at the device pixel Ratio.
+QRectF PreviewDrawRect(const QRect& Client, int W, int H, double Ratio = 1);
 
 // "640x480x16.7M 24 bit", with ", n" for a file of several images.
 std::string PreviewSizeLine(const TFileFormatInfo& Info);
