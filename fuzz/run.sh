@@ -39,7 +39,7 @@ if [ ! -d "$SEEDS" ]; then
   make_seed -alpha set -channel A -evaluate set 60% +channel "$SEEDS/d.bmp"
   make_seed -depth 16 "$SEEDS/d.ppm"; make_seed -monochrome -compress none "$SEEDS/d.pbm"
   # AVIF and HEIC from libheif's own encoder: plain, with alpha, 10 bits, two images.
-  make_seed -depth 8 "$SEEDS/h8.png"; make_seed -alpha set -channel A -evaluate set 60% +channel "$SEEDS/ha.png"
+  make_seed -depth 8 "$SEEDS/h8.png"; make_seed -alpha set -channel A -evaluate set 60% +channel -depth 8 "$SEEDS/ha.png"
   make_seed -depth 16 PNG48:"$SEEDS/h16.png"
   make_heif() { heif-enc "$@" >/dev/null 2>&1 || true; }
   make_heif -o "$SEEDS/a.avif" "$SEEDS/h8.png"; make_heif -o "$SEEDS/a.heic" "$SEEDS/h8.png"
@@ -53,11 +53,11 @@ run_one() {
   local target=$1
   local corpus=$BUILD/corpus/$target crashes=$BUILD/crashes/$target
   mkdir -p "$corpus" "$crashes"
-  "$BUILD/fuzz/$target" "$corpus" "$SEEDS" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 \
+  LSAN_OPTIONS=suppressions=$ROOT/fuzz/lsan.supp "$BUILD/fuzz/$target" "$corpus" "$SEEDS" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 \
     -artifact_prefix="$crashes/" -print_final_stats=1 >"$BUILD/$target.log" 2>&1 &&
     echo "$target: no findings ($(grep -m1 stat::number_of_executed_units "$BUILD/$target.log" | awk '{print $2}') runs)" ||
     echo "$target: FOUND something, see $BUILD/$target.log and $crashes"
 }
 export -f run_one
-export BUILD SEEDS SECONDS_EACH
+export ROOT BUILD SEEDS SECONDS_EACH
 printf '%s\n' "${TARGETS[@]}" | xargs -P "$JOBS" -I{} bash -c 'run_one {}'
