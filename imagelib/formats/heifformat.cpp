@@ -309,14 +309,15 @@ void THEIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo
   THEIFFile file(Stream, name);
   const THEIFPtr<heif_image_handle> handle = file.Image(Index, LangStr1(20, "Index"));
   const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
-  const int bits = std::max(heif_image_handle_get_luma_bits_per_pixel(handle.get()), 1);
+  // Negative when libheif cannot tell.
+  const int bits = heif_image_handle_get_luma_bits_per_pixel(handle.get());
   Info.ImageCount = std::max(heif_context_get_number_of_top_level_images(file.Context()), 1);
   Info.Width = heif_image_handle_get_width(handle.get());
   Info.Height = heif_image_handle_get_height(handle.get());
-  Info.BitCount = bits * (alpha ? 4 : 3);
+  Info.BitCount = std::max(bits, 0) * (alpha ? 4 : 3);
   Info.ColorCount = ColorCountText(bits);
   Info.SubFormat = CodecName(file.Source().Head(256));
-  if (bits != 8) Info.SubFormat += ", " + std::to_string(bits) + " bit";
+  if (bits > 0 && bits != 8) Info.SubFormat += ", " + std::to_string(bits) + " bit";
   if (alpha) Info.SubFormat += ", alpha";
   Info.Details = ImageDetails(handle.get());
   // libheif's planes, up to 16 bits a sample, and its interleaved colours.
