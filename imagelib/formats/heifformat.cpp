@@ -176,11 +176,15 @@ private:
   THEIFPtr<heif_context> FContext;
 };
 
-// The first warning libheif met while decoding, as the graphic's
-// ReadWarningAction asks.
+// The last warning libheif met while decoding, as the graphic's
+// ReadWarningAction asks. libheif 1.15 hands out every warning from the
+// first index asked for, whatever room it is given, and each one's text
+// replaces the one before; so only the last is fetched.
 void ActOnWarnings(heif_image* image, TPGWarningAction action, const std::string& name) {
+  const int count = heif_image_get_decoding_warnings(image, 0, nullptr, 0);
+  if (count < 1) return;
   heif_error warning{};
-  if (heif_image_get_decoding_warnings(image, 0, &warning, 1) < 1) return;
+  heif_image_get_decoding_warnings(image, count - 1, &warning, 1);
   const std::string failure = CodecWarningFailure(action, name, warning.message ? warning.message : "");
   if (!failure.empty()) throw EPGHEIFFileFormatReaderWriter(failure);
 }
