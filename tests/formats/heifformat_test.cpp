@@ -327,6 +327,29 @@ TEST_F(HEIFPeers, BombsAndDamage) {
               PixelLimitText(30000, 30000, DefaultMaxPixels));
   }
 
+  // A coded picture larger than its declared size is measured again once
+  // libheif has decoded it.
+  TPixelGraphic large;
+  Uniform(large, 300, 200, RGB(90, 90, 90));
+  Bytes lie = FileBytes(Encoded(large, "lie.avif"));
+  const std::string ispe = "ispe";
+  const auto at = std::search(lie.begin(), lie.end(), ispe.begin(), ispe.end());
+  ASSERT_NE(at, lie.end());
+  at[11] = at[15] = 16, at[10] = at[14] = 0;
+  {
+    TMemoryStream s;
+    Fill(s, lie);
+    TFileFormatInfo info;
+    TAVIFFileFormatReader().ReadInfo(s, 0, info);
+    EXPECT_EQ(info.Width, 16);
+    MaxPixels = 1000;
+    TPixelGraphic g;
+    s.SetPosition(0);
+    EXPECT_EQ(Failure<EPGPictureTooLarge>([&] { TAVIFFileFormatReader().Read(s, g, 0); }),
+              PixelLimitText(300, 200, 1000));
+    MaxPixels = DefaultMaxPixels;
+  }
+
   const Bytes whole = FileBytes(Dir / "bomb.heic");
   for (size_t length : {size_t(20), whole.size() / 2, whole.size() - 3}) {
     SCOPED_TRACE(length);
