@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "formatoptions.h"
+#include "heifformat.h"
 #include "pixellimit.h"
 
 uint8_t Selection;
@@ -221,7 +222,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Integer("SourceViewFit", SourceViewFit, vfZoom, vfAlways) &&
          v.Float("SourceViewZoom", SourceViewZoom, 0, MaxViewZoom) &&
          v.Integer("ResultViewFit", ResultViewFit, vfZoom, vfAlways) &&
-         v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom));
+         v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom) &&
+         v.Integer("AVIFCompQuality", AVIFCompQuality, 0, 100) && v.Integer("AVIFCompSpeed", AVIFCompSpeed, 0, 9));
 }
 
 }  // namespace
@@ -323,6 +325,8 @@ void SaveSettings(const TSettingsStore& store) {
   real("SourceViewZoom", SourceViewZoom);
   integer("ResultViewFit", ResultViewFit);
   real("ResultViewZoom", ResultViewZoom);
+  integer("AVIFCompQuality", AVIFCompQuality);
+  integer("AVIFCompSpeed", AVIFCompSpeed);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

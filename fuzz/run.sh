@@ -12,7 +12,7 @@ quillet_install_deps clang libclang-rt-14-dev
 BUILD=$ROOT/build-fuzz
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_BUILD_FUZZ=ON \
   -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF >/dev/null
-TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz)
+TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz heif_fuzz)
 [ $# -gt 1 ] && TARGETS=("${@:2}")
 cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}"
 
@@ -38,6 +38,14 @@ if [ ! -d "$SEEDS" ]; then
   make_seed -colorspace gray -alpha set -channel A -evaluate set 60% +channel -depth 16 "$SEEDS/k.tif"
   make_seed -alpha set -channel A -evaluate set 60% +channel "$SEEDS/d.bmp"
   make_seed -depth 16 "$SEEDS/d.ppm"; make_seed -monochrome -compress none "$SEEDS/d.pbm"
+  # AVIF and HEIC from libheif's own encoder: plain, with alpha, 10 bits, two images.
+  make_seed -depth 8 "$SEEDS/h8.png"; make_seed -alpha set -channel A -evaluate set 60% +channel -depth 8 "$SEEDS/ha.png"
+  make_seed -depth 16 PNG48:"$SEEDS/h16.png"
+  make_heif() { heif-enc "$@" >/dev/null 2>&1 || true; }
+  make_heif -o "$SEEDS/a.avif" "$SEEDS/h8.png"; make_heif -o "$SEEDS/a.heic" "$SEEDS/h8.png"
+  make_heif -o "$SEEDS/b.avif" "$SEEDS/ha.png"; make_heif -o "$SEEDS/b.heic" "$SEEDS/ha.png"
+  make_heif -b 10 -o "$SEEDS/c.heic" "$SEEDS/h16.png"; make_heif -o "$SEEDS/c.avif" "$SEEDS/h8.png" "$SEEDS/ha.png"
+  rm -f "$SEEDS/h8.png" "$SEEDS/ha.png" "$SEEDS/h16.png"
   rm -f "$src"
 fi
 
@@ -45,11 +53,11 @@ run_one() {
   local target=$1
   local corpus=$BUILD/corpus/$target crashes=$BUILD/crashes/$target
   mkdir -p "$corpus" "$crashes"
-  "$BUILD/fuzz/$target" "$corpus" "$SEEDS" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 \
+  LSAN_OPTIONS=suppressions=$ROOT/fuzz/lsan.supp "$BUILD/fuzz/$target" "$corpus" "$SEEDS" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 \
     -artifact_prefix="$crashes/" -print_final_stats=1 >"$BUILD/$target.log" 2>&1 &&
     echo "$target: no findings ($(grep -m1 stat::number_of_executed_units "$BUILD/$target.log" | awk '{print $2}') runs)" ||
     echo "$target: FOUND something, see $BUILD/$target.log and $crashes"
 }
 export -f run_one
-export BUILD SEEDS SECONDS_EACH
+export ROOT BUILD SEEDS SECONDS_EACH
 printf '%s\n' "${TARGETS[@]}" | xargs -P "$JOBS" -I{} bash -c 'run_one {}'

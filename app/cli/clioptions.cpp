@@ -12,6 +12,7 @@
 
 #include "formatoptions.h"
 #include "formatregistry.h"
+#include "heifformat.h"
 #include "palettechoice.h"
 #include "pixellimit.h"
 #include "settings.h"
@@ -368,6 +369,11 @@ const std::vector<TOptionInfo>& OptionInfos() {
        "das Laden eines Bildes mit mehr Pixeln ablehnen (0: nur die Grenze von 2 GiB Pixelspeicher)",
        [](bool) { return std::to_string(MaxPixels); },
        [](P& p, O& o) { o.MaxPixels = p.Integer(0, std::numeric_limits<int32_t>::max()); }},
+      {"--avif-quality", "N", "AVIF quality, 0-100", "AVIF-Qualität, 0-100",
+       [](bool) { return std::to_string(AVIFCompQuality); }, [](P& p, O& o) { o.AVIFCompQuality = p.Integer(0, 100); }},
+      {"--avif-speed", "N", "AVIF encoder speed, 0 (slowest, smallest files) to 9 (fastest)",
+       "Geschwindigkeit des AVIF-Kodierers, 0 (am langsamsten, kleinste Dateien) bis 9 (am schnellsten)",
+       [](bool) { return std::to_string(AVIFCompSpeed); }, [](P& p, O& o) { o.AVIFCompSpeed = p.Integer(0, 9); }},
 
       {nullptr, nullptr, "Batch and output:", "Stapelbetrieb und Ausgabe:", nullptr, nullptr},
       {"--output-dir", "DIR", "save each INPUT as DIR/<name>.EXT", "jede INPUT-Datei als DIR/<Name>.EXT speichern",

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "formatoptions.h"
+#include "heifformat.h"
 #include "langstr.h"
 #include "palettechoice.h"
 #include "pixellimit.h"
@@ -181,6 +182,8 @@ void ApplyCliOptions(const TCliOptions& o) {
   Override(TIFFWriteYResolutionDenominator, o.TIFFWriteYResolutionDenominator);
   Override(ScreenGamma, o.ScreenGamma);
   Override(MaxPixels, o.MaxPixels);
+  Override(AVIFCompQuality, o.AVIFCompQuality);
+  Override(AVIFCompSpeed, o.AVIFCompSpeed);
 
   CheckIneffectiveOptions(o);
   if (!o.IndividualPaletteFile.empty()) LoadIndividualPalette(o.IndividualPaletteFile);

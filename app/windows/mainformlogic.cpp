@@ -202,6 +202,11 @@ std::string SaveAdviceText(const std::string& Extension, uint8_t BitCountNum, TP
     // A message box shows "&" as it is.
     advice = de ? "Das PBM-Format eignet sich besonders für die Speicherung von Schwarz-Weiß Grafiken."
                 : "The PBM-format is specially suited to save Black&White graphics.";
+  } else if (Extension == "avif") {
+    if (BitCountNum == 3) return {};
+    advice =
+        de ? R"A(Das AVIF-Format kennt keine Paletten: Grafiken mit 2, 16 oder 256 Farben werden als True-Color gespeichert. Um eine maximale Qualität zu erhalten sollten Sie daher auf der "Ergebnis"-Seite "24 Bit (True Color)" wählen. Für die Speicherung von Grafiken mit bestimmten Paletten benutzen Sie besser ein anderes Dateiformat, z.B. BMP oder PNG.)A"
+           : R"A(The AVIF-format has no palettes: graphics of 2, 16 or 256 colors are saved as True-Color. You should select "24 bit (True Color)" on the "Result"-page to achieve best quality. You should use another format, e.g. BMP or PNG, to save graphics with special palettes.)A";
   } else {
     return {};
   }

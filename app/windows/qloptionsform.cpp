@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "formatoptions.h"
+#include "heifformat.h"
 #include "mainformlogic.h"
 #include "optionslogic.h"
 #include "pgqtgraphic.h"
@@ -382,6 +383,23 @@ void TQLOptionsForm::BuildControls() {
   l->addWidget(SaveSuggestSourceDirectoryCB);
   l->addStretch(1);
 
+  p = AVIFTabSheet = NewPage("AVIFTabSheet");
+  AVIFQualityLabel = Named(new QLabel(p), "AVIFQualityLabel");
+  AVIFQualityEdit = NumberEdit(p, "AVIFQualityEdit", 4);
+  AVIFSpeedLabel = Named(new QLabel(p), "AVIFSpeedLabel");
+  AVIFSpeedEdit = NumberEdit(p, "AVIFSpeedEdit", 4);
+  AVIFQualityLabel->setBuddy(AVIFQualityEdit);
+  AVIFSpeedLabel->setBuddy(AVIFSpeedEdit);
+  grid = new QGridLayout;
+  grid->addWidget(AVIFQualityLabel, 0, 0);
+  grid->addLayout(row({AVIFQualityEdit}), 0, 1);
+  grid->addWidget(AVIFSpeedLabel, 1, 0);
+  grid->addLayout(row({AVIFSpeedEdit}), 1, 1);
+  grid->setColumnStretch(1, 1);
+  l = column(p);
+  l->addLayout(grid);
+  l->addStretch(1);
+
   OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
   CancelButton = Named(new QPushButton(this), "CancelButton");
   OKButton->setDefault(true);
@@ -398,7 +416,7 @@ void TQLOptionsForm::BuildControls() {
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   for (QLineEdit* e : {OptPalSizeEdit, FrameEdit, JPEGWQualityEdit, ScreenGammaEdit, MemEdit, TIFFResHorizNEdit,
-                       TIFFResHorizDEdit, TIFFResVertNEdit, TIFFResVertDEdit})
+                       TIFFResHorizDEdit, TIFFResVertNEdit, TIFFResVertDEdit, AVIFQualityEdit, AVIFSpeedEdit})
     connect(e, &QLineEdit::textChanged, this, [this] { EditChange(); });
   connect(OptionsEnglishRB, &QRadioButton::clicked, this, [this] { OptionsEnglishRBClick(); });
   connect(OptionsDeutschRB, &QRadioButton::clicked, this, [this] { OptionsDeutschRBClick(); });
@@ -462,6 +480,8 @@ void TQLOptionsForm::FillFromSettings() {
   SaveSuggestSourceFileNameCB->setChecked(::SaveSuggestSourceFileName);
   SaveSuggestSourceDirectoryCB->setChecked(::SaveSuggestSourceDirectory);
   SetFrameColor(::BorderColor);
+  AVIFQualityEdit->setText(QString::number(::AVIFCompQuality));
+  AVIFSpeedEdit->setText(QString::number(::AVIFCompSpeed));
 }
 
 void TQLOptionsForm::WriteToSettings() const {
@@ -497,6 +517,8 @@ void TQLOptionsForm::WriteToSettings() const {
   ::SaveSuggestSourceFileName = SaveSuggestSourceFileNameCB->isChecked();
   ::SaveSuggestSourceDirectory = SaveSuggestSourceDirectoryCB->isChecked();
   ::BorderColor = FFrameColor;
+  integer(AVIFQualityEdit, ::AVIFCompQuality);
+  integer(AVIFSpeedEdit, ::AVIFCompSpeed);
 }
 
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
@@ -522,7 +544,8 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       {PNGTabSheet, {"PNG-Dateiformat", "PNG file format"}},
       {PXMTabSheet, {"PBM, PGM, PPM-Dateiformate", "PBM, PGM, PPM file formats"}},
       {TIFFTabSheet, {"TIFF-Dateiformat", "TIFF file format"}},
-      {SaveTabSheet, {"Speichern unter", "Save as"}}};
+      {SaveTabSheet, {"Speichern unter", "Save as"}},
+      {AVIFTabSheet, {"AVIF-Dateiformat", "AVIF file format"}}};
   for (const auto& [page, caption] : pages) OptionsPageControl->SetPageCaption(page, text(caption.first, caption.second));
   const auto set = [&](QWidget* w, const char* german, const char* english) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text(german, english));
@@ -571,6 +594,9 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
   set(SaveSuggestSourceFileNameCB, "Dateinamen der Quell-Grafik vorschlagen", "Suggest filename of source graphic");
   set(SaveSuggestSourceDirectoryCB, "Verzeichnis der Quell-Grafik vorschlagen", "Suggest directory of source graphic");
   set(CancelButton, "Abbruch", "Cancel");
+  set(AVIFQualityLabel, "Qualität (0...100)", "Quality (0...100)");
+  set(AVIFSpeedLabel, "Geschwindigkeit (0: langsam, kleine Datei ... 9: schnell)",
+      "Speed (0: slow, small file ... 9: fast)");
 }
 
 void TQLOptionsForm::OptionsEnglishRBClick() { SetCaptions(LanguageEnglish); }
@@ -586,7 +612,8 @@ void TQLOptionsForm::Validate() {
   const TPixelGraphic* result = FResultView ? FResultView->PixelGraphicNoWait() : nullptr;
   const TOptionsValidation v = ValidateOptions(
       {text(JPEGWQualityEdit), text(FrameEdit), text(MemEdit), text(OptPalSizeEdit), text(ScreenGammaEdit),
-       text(TIFFResHorizNEdit), text(TIFFResHorizDEdit), text(TIFFResVertNEdit), text(TIFFResVertDEdit)},
+       text(TIFFResHorizNEdit), text(TIFFResHorizDEdit), text(TIFFResVertNEdit), text(TIFFResVertDEdit),
+       text(AVIFQualityEdit), text(AVIFSpeedEdit)},
       result && result->GetWidth() > 0 && result->GetHeight() > 0);
   OKButton->setEnabled(v.OKAllowed);
   JPEGPrevButton->setEnabled(v.TestAllowed);

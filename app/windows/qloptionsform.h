@@ -143,6 +143,11 @@ public:
   QCheckBox* SaveSuggestSourceDirectoryCB;
   QPushButton* OKButton;
   QPushButton* CancelButton;
+  QWidget* AVIFTabSheet;
+  QLabel* AVIFQualityLabel;
+  QLineEdit* AVIFQualityEdit;
+  QLabel* AVIFSpeedLabel;
+  QLineEdit* AVIFSpeedEdit;
 
 protected:
   void showEvent(QShowEvent* Event) override;

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "bmpformat.h"
+#include "heifformat.h"
 #include "jpegformat.h"
 #include "langstr.h"
 #include "pcxformat.h"
@@ -31,6 +32,7 @@ struct TFileFormatRegistry {
     RegisterPxMFileFormats(Readers, Writers);
     RegisterTGAFileFormats(Readers, Writers);
     RegisterTIFFFileFormats(Readers, Writers);
+    RegisterHEIFFileFormats(Readers, Writers);
   }
 };
 

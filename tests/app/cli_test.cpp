@@ -931,4 +931,29 @@ TEST(CliProgram, OpensShrinksAndDescribesWhatOtherProgramsWrite) {
         << f.name;
 }
 
+TEST(CliProgram, ReadsHEICAndAVIFAndWritesAVIFWithItsOptions) {
+  if (std::system("command -v heif-enc heif-convert >/dev/null && test -x /usr/bin/convert") != 0)
+    GTEST_SKIP() << "libheif-examples or ImageMagick is not installed";
+  TTempDirectory dir;
+  ASSERT_EQ(std::system(("/usr/bin/convert -size 40x30 -seed 3 plasma:fractal -depth 8 PNG24:" + (dir / "s.png") +
+                         " && heif-enc -o " + (dir / "photo.heic") + " " + (dir / "s.png") + " >/dev/null")
+                            .c_str()),
+            0);
+  const TCliRun described = RunCli({"--info", dir / "photo.heic"});
+  EXPECT_TRUE(Has(described.Out, "Format: High Efficiency Image File Format\nSubFormat: HEVC\n")) << described.Out;
+  std::filesystem::create_directory(dir / "small");
+  for (const char* quality : {"20", "90"}) {
+    const TCliRun run = RunCli({"--avif-quality", quality, "--avif-speed", "9", "--output-dir", dir / "small",
+                                "--format", "avif", dir / "photo.heic"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    std::filesystem::rename(dir / "small/photo.avif", dir / (std::string("q") + quality + ".avif"));
+  }
+  EXPECT_LT(std::filesystem::file_size(dir / "q20.avif"), std::filesystem::file_size(dir / "q90.avif"));
+  EXPECT_EQ(std::system(("heif-convert " + (dir / "q90.avif") + " " + (dir / "back.png") + " >/dev/null").c_str()), 0);
+  EXPECT_TRUE(Has(RunCli({"--info", dir / "back.png"}).Out, "Width: 20\nHeight: 15\n"));
+  EXPECT_NE(UsageHint({"--avif-speed", "10", "a.bmp", "b.avif"}), "");
+  const std::string help = CliHelpText(LanguageEnglish);
+  EXPECT_TRUE(Has(help, "--avif-quality N") && Has(help, "[default: 60]") && Has(help, "--avif-speed N"));
+}
+
 }  // namespace

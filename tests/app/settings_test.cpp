@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "formatoptions.h"
+#include "heifformat.h"
 #include "namedpalettes.h"
 #include "pixellimit.h"
 #include "settings.h"
@@ -48,6 +49,8 @@ void ResetFormatOptions() {
   TIFFWriteXResolutionNumerator = TIFFWriteYResolutionNumerator = 300;
   TIFFWriteXResolutionDenominator = TIFFWriteYResolutionDenominator = 1;
   MaxPixels = DefaultMaxPixels;
+  AVIFCompQuality = 60;
+  AVIFCompSpeed = 6;
 }
 
 // Every setting away from its default, as a user might leave them.
@@ -92,6 +95,8 @@ void ChangeEverySetting() {
   SourceViewZoom = 2.5L;
   ResultViewFit = vfShrink;
   ResultViewZoom = 0.8L;
+  AVIFCompQuality = 35;
+  AVIFCompSpeed = 2;
   IndividualPalette->SetPaletteCount(4);
   for (int32_t i = 0; i < 4; ++i) IndividualPalette->SetPaletteEntries(i, RGB(i, 2 * i, 250));
 }
@@ -273,6 +278,8 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
       {"BorderColor", 0x1000000, [] { return BorderColor; }, 0xFFFFFF},
       {"MemWarning", 0, [] { return MemWarning; }, DefaultMemWarning()},
       {"MemWarning", 100000, [] { return MemWarning; }, DefaultMemWarning()},
+      {"AVIFCompQuality", 101, [] { return AVIFCompQuality; }, 60},
+      {"AVIFCompSpeed", 10, [] { return AVIFCompSpeed; }, 6},
   };
   for (const TBadValue& b : bad) {
     SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger(b.Name, b.Value); });

@@ -23,15 +23,18 @@ public:
 };
 
 constexpr const char* OpenFilter =
-    "Image files|*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; *.tga; "
-    "*.tif; *.tiff|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|JIF - JPEG (JFIF compliant)|*.jif|"
+    "Image files|*.avif; *.bmp; *.dib; *.heic; *.heif; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; "
+    "*.rle; *.tga; *.tif; *.tiff|AVIF - AV1 Image File Format|*.avif|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|"
+    "HEIC - High Efficiency Image File Format|*.heic|HEIF - High Efficiency Image File Format|*.heif|"
+    "JIF - JPEG (JFIF compliant)|*.jif|"
     "JPEG - JPEG (JFIF compliant)|*.jpeg|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
     "PCX - Paintbrush|*.pcx|PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|"
     "PPM - Portable Pixelmap|*.ppm|RLE - Bitmap|*.rle|TGA - Truevision Targa|*.tga|"
     "TIF - Tagged Image File Format|*.tif|TIFF - Tagged Image File Format|*.tiff|All files|*.*";
 
 constexpr const char* SaveFilter =
-    "BMP - Bitmap|*.bmp|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
+    "AVIF - AV1 Image File Format|*.avif|BMP - Bitmap|*.bmp|JPG - JPEG (JFIF compliant)|*.jpg|"
+    "PBM - Portable Bitmap|*.pbm|"
     "PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|PPM - Portable Pixelmap|*.ppm|"
     "TGA - Truevision Targa|*.tga|TIF - Tagged Image File Format|*.tif|";
 
@@ -141,18 +144,18 @@ TEST(FileFormatRegistry, RegisteredEntriesInExtensionOrder) {
   TFileFormatWriters& writers = FileFormatWriters();
   SortFileFormats(readers);
   SortFileFormats(writers);
-  EXPECT_EQ(Extensions(readers), "bmp dib jif jpeg jpg pbm pcx pgm png ppm rle tga tif tiff ");
-  EXPECT_EQ(Extensions(writers), "bmp dib jif jpeg jpg pbm pgm png ppm tga tif tiff ");
+  EXPECT_EQ(Extensions(readers), "avif bmp dib heic heif jif jpeg jpg pbm pcx pgm png ppm rle tga tif tiff ");
+  EXPECT_EQ(Extensions(writers), "avif bmp dib jif jpeg jpg pbm pgm png ppm tga tif tiff ");
   for (const auto& r : readers) {
     EXPECT_TRUE(r->Listed());
     EXPECT_EQ(r->HasSignature(), r->Extension() != "tga") << r->Extension();
   }
-  EXPECT_EQ(readers[10]->ClassName(), "TRLEFileFormatReader");
-  EXPECT_EQ(writers[1]->ClassName(), "TDIBFileFormatWriter");
-  EXPECT_FALSE(writers[1]->Listed());
-  EXPECT_EQ(writers[1]->CanWriteResolutions().Bits(), 0xFF);
-  EXPECT_EQ(FindWriter("BMP"), writers[0].get());
-  EXPECT_EQ(FindWriter("dib"), writers[1].get());
+  EXPECT_EQ(readers[13]->ClassName(), "TRLEFileFormatReader");
+  EXPECT_EQ(writers[2]->ClassName(), "TDIBFileFormatWriter");
+  EXPECT_FALSE(writers[2]->Listed());
+  EXPECT_EQ(writers[2]->CanWriteResolutions().Bits(), 0xFF);
+  EXPECT_EQ(FindWriter("BMP"), writers[1].get());
+  EXPECT_EQ(FindWriter("dib"), writers[2].get());
   EXPECT_EQ(FindWriter("gif"), nullptr);
   EXPECT_EQ(FindWriter(".bmp"), nullptr);
 
@@ -222,16 +225,16 @@ TEST(FileFormatRegistry, FilterStrings) {
 
   // Filter indexes count listed entries; the open filter starts with all image files.
   EXPECT_EQ(OpenFilterExtension(1), "");
-  EXPECT_EQ(OpenFilterExtension(2), "bmp");
-  EXPECT_EQ(OpenFilterExtension(15), "tiff");
-  EXPECT_EQ(OpenFilterExtension(16), "");
-  EXPECT_EQ(SaveFilterExtension(1), "bmp");
-  EXPECT_EQ(SaveFilterExtension(2), "jpg");
-  EXPECT_EQ(SaveFilterExtension(8), "tif");
-  EXPECT_EQ(SaveFilterExtension(9), "");
+  EXPECT_EQ(OpenFilterExtension(2), "avif");
+  EXPECT_EQ(OpenFilterExtension(18), "tiff");
+  EXPECT_EQ(OpenFilterExtension(19), "");
+  EXPECT_EQ(SaveFilterExtension(1), "avif");
+  EXPECT_EQ(SaveFilterExtension(3), "jpg");
+  EXPECT_EQ(SaveFilterExtension(9), "tif");
+  EXPECT_EQ(SaveFilterExtension(10), "");
   EXPECT_EQ(SaveFilterExtension(0), "");
-  EXPECT_EQ(SaveFilterIndex("jpg"), 2);
-  EXPECT_EQ(SaveFilterIndex("TIF"), 8);
+  EXPECT_EQ(SaveFilterIndex("jpg"), 3);
+  EXPECT_EQ(SaveFilterIndex("TIF"), 9);
   EXPECT_EQ(SaveFilterIndex("jpeg"), 0);
   EXPECT_EQ(SaveFilterIndex("gif"), 0);
 }

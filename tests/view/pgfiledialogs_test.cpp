@@ -257,7 +257,7 @@ TEST(PGFileDialogOpen, FiltersSelectionPreviewAndOptions) {
   d->show();
   EXPECT_EQ(d->nameFilters().front().left(11), "Image files");
   EXPECT_EQ(d->nameFilters().back(), "All files (*.*)");
-  EXPECT_EQ(open.FilterExtension(2), "bmp");
+  EXPECT_EQ(open.FilterExtension(2), "avif");
   EXPECT_EQ(open.FilterExtension(1), "");
 
   auto* pane = d->findChild<TPGPreviewPane*>();

@@ -86,6 +86,8 @@ TEST(MainFormLogic, WhatShows) {
 }
 
 TEST(MainFormLogic, SaveAdvice) {
+  EXPECT_EQ(SaveAdviceText("avif", 3, pTrueColor, LanguageEnglish), "");
+  EXPECT_EQ(SaveAdviceText("avif", 2, pGray256, LanguageGerman).substr(0, 35), "Das AVIF-Format kennt keine Palette");
   EXPECT_NE(SaveAdviceText("pgm", 3, pTrueColor, LanguageEnglish).find("The PGM-format"), std::string::npos);
   EXPECT_EQ(SaveAdviceText("pgm", 2, pGray256, LanguageEnglish), "");
   EXPECT_EQ(SaveAdviceText("jpg", 2, pGray256, LanguageEnglish), "");

@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "formatoptions.h"
+#include "heifformat.h"
 #include "optionslogic.h"
 #include "pgimage.h"
 #include "qljpegpreviewform.h"
@@ -34,7 +35,7 @@ namespace {
 
 // ---- Without widgets --------------------------------------------------------
 
-TOptionsFields ValidFields() { return {"80", "20", "8", "252", "1.8", "300", "1", "300", "1"}; }
+TOptionsFields ValidFields() { return {"80", "20", "8", "252", "1.8", "300", "1", "300", "1", "60", "6"}; }
 
 TEST(OptionsLogic, EveryFieldOutOfRangeForbidsOK) {
   EXPECT_EQ(ValidateOptions(ValidFields(), true), (TOptionsValidation{true, true, true}));
@@ -45,7 +46,8 @@ TEST(OptionsLogic, EveryFieldOutOfRangeForbidsOK) {
       {&TOptionsFields::OptPalSize, "257"},   {&TOptionsFields::ScreenGamma, "0"},
       {&TOptionsFields::ScreenGamma, "10.5"}, {&TOptionsFields::TIFFResHorizN, "0"},
       {&TOptionsFields::TIFFResHorizD, "0"},  {&TOptionsFields::TIFFResVertN, "0"},
-      {&TOptionsFields::TIFFResVertD, "0"}};
+      {&TOptionsFields::TIFFResVertD, "0"},   {&TOptionsFields::AVIFQuality, "101"},
+      {&TOptionsFields::AVIFSpeed, "10"},     {&TOptionsFields::AVIFSpeed, "-1"}};
   for (const auto& [field, text] : bad) {
     TOptionsFields f = ValidFields();
     f.*field = text;
@@ -138,6 +140,8 @@ protected:
     JPEGDecompMethod = 0;
     JPEGCompProgressive = false;
     TIFFWriteCompression = 1;
+    AVIFCompQuality = 60;
+    AVIFCompSpeed = 6;
     setenv("TMPDIR", Dir.Path.c_str(), 1);
   }
   void TearDown() override { unsetenv("TMPDIR"); }
@@ -165,7 +169,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
   for (auto [edit, text] : {std::pair{f->JPEGWQualityEdit, "101"}, {f->JPEGWQualityEdit, "-1"}, {f->FrameEdit, "1"},
                             {f->MemEdit, "0"}, {f->MemEdit, "-1"}, {f->OptPalSizeEdit, "1"},
                             {f->OptPalSizeEdit, "257"}, {f->ScreenGammaEdit, "0"}, {f->ScreenGammaEdit, "10.5"},
-                            {f->TIFFResVertDEdit, "0"}}) {
+                            {f->TIFFResVertDEdit, "0"}, {f->AVIFQualityEdit, "101"}, {f->AVIFSpeedEdit, "10"}}) {
     const QString before = edit->text();
     Type(edit, text);
     EXPECT_FALSE(f->OKButton->isEnabled()) << edit->objectName().toStdString() << " " << text;
@@ -197,7 +201,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
 
 TEST_F(OptionsForm, EveryTabIsShownAndOpensItsPage) {
   auto f = NewForm();
-  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 2u);
+  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 3u);
   const auto [row, index] = f->OptionsPageControl->TabOf(f->TIFFTabSheet);
   QTest::mouseClick(row, Qt::LeftButton, {}, row->tabRect(index).center());
   EXPECT_EQ(f->OptionsPageControl->ActivePage(), f->TIFFTabSheet);
@@ -244,6 +248,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
     Type(f.MemEdit, "16");
     Type(f.ScreenGammaEdit, " 2.2 ");
     Type(f.TIFFResHorizNEdit, "72");
+    Type(f.AVIFQualityEdit, "45");
+    Type(f.AVIFSpeedEdit, "3");
     Press(f, f.JPEGWIntFastRB);
     Press(f, f.PXMBinaryRB);
     Press(f, f.TIFFByteOrderMRB);
@@ -265,6 +271,7 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(ScreenGamma, 1.8L);
   EXPECT_EQ(JPEGCompMethod, 2);
+  EXPECT_EQ(AVIFCompQuality, 60);
   EXPECT_FALSE(PXMWriteBinary);
   EXPECT_EQ(BorderColor, 0xFFFFFFu);
   EXPECT_TRUE(FastUnknownPalette);
@@ -279,6 +286,9 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_EQ(MemWarning, 16);
   EXPECT_EQ(ScreenGamma, 2.2L);
   EXPECT_EQ(TIFFWriteXResolutionNumerator, 72);
+  EXPECT_EQ(AVIFCompQuality, 45);
+  EXPECT_EQ(AVIFCompSpeed, 3);
+  EXPECT_EQ(NewForm()->AVIFSpeedEdit->text(), "3");
   EXPECT_EQ(JPEGCompMethod, 1);
   EXPECT_TRUE(PXMWriteBinary);
   EXPECT_EQ(TIFFWriteByteOrder, 1);
