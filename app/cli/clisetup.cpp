@@ -181,6 +181,8 @@ void ApplyCliOptions(const TCliOptions& o) {
   Override(TIFFWriteYResolutionDenominator, o.TIFFWriteYResolutionDenominator);
   Override(ScreenGamma, o.ScreenGamma);
   Override(MaxPixels, o.MaxPixels);
+  Override(ConvertToSRGB, o.ConvertToSRGB);
+  Override(JPEGOptimizeCoding, o.JPEGOptimizeCoding);
 
   CheckIneffectiveOptions(o);
   if (!o.IndividualPaletteFile.empty()) LoadIndividualPalette(o.IndividualPaletteFile);

@@ -83,7 +83,9 @@ struct TJPEGSettingsGuard {
   int32_t CompMethod = ::JPEGCompMethod;
   int32_t CompQuality = ::JPEGCompQuality;
   bool CompProgressive = ::JPEGCompProgressive;
+  bool OptimizeCoding = ::JPEGOptimizeCoding;
   ~TJPEGSettingsGuard() {
+    ::JPEGOptimizeCoding = OptimizeCoding;
     ::JPEGDecompMethod = DecompMethod;
     ::JPEGCompMethod = CompMethod;
     ::JPEGCompQuality = CompQuality;
@@ -284,6 +286,8 @@ void TQLOptionsForm::BuildControls() {
     write->addWidget(w);
   write->addLayout(row({JPEGWQualityLabel, JPEGWQualityEdit}));
   write->addWidget(JPEGWProgressiveCB);
+  JPEGWOptimizeCB = Named(new QCheckBox(p), "JPEGWOptimizeCB");
+  write->addWidget(JPEGWOptimizeCB);
   write->addStretch(1);
   auto* read = new QVBoxLayout;
   for (QWidget* w : {static_cast<QWidget*>(JPEGRLabel), static_cast<QWidget*>(JPEGRIntFastRB),
@@ -382,6 +386,15 @@ void TQLOptionsForm::BuildControls() {
   l->addWidget(SaveSuggestSourceDirectoryCB);
   l->addStretch(1);
 
+  p = ColourTabSheet = NewPage("ColourTabSheet");
+  ConvertToSRGBCB = Named(new QCheckBox(p), "ConvertToSRGBCB");
+  ConvertToSRGBLabel = Named(new QLabel(p), "ConvertToSRGBLabel");
+  ConvertToSRGBLabel->setWordWrap(true);
+  l = column(p);
+  l->addWidget(ConvertToSRGBCB);
+  l->addWidget(ConvertToSRGBLabel);
+  l->addStretch(1);
+
   OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
   CancelButton = Named(new QPushButton(this), "CancelButton");
   OKButton->setDefault(true);
@@ -462,6 +475,8 @@ void TQLOptionsForm::FillFromSettings() {
   SaveSuggestSourceFileNameCB->setChecked(::SaveSuggestSourceFileName);
   SaveSuggestSourceDirectoryCB->setChecked(::SaveSuggestSourceDirectory);
   SetFrameColor(::BorderColor);
+  JPEGWOptimizeCB->setChecked(::JPEGOptimizeCoding);
+  ConvertToSRGBCB->setChecked(::ConvertToSRGB);
 }
 
 void TQLOptionsForm::WriteToSettings() const {
@@ -497,6 +512,8 @@ void TQLOptionsForm::WriteToSettings() const {
   ::SaveSuggestSourceFileName = SaveSuggestSourceFileNameCB->isChecked();
   ::SaveSuggestSourceDirectory = SaveSuggestSourceDirectoryCB->isChecked();
   ::BorderColor = FFrameColor;
+  ::JPEGOptimizeCoding = JPEGWOptimizeCB->isChecked();
+  ::ConvertToSRGB = ConvertToSRGBCB->isChecked();
 }
 
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
@@ -522,7 +539,8 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       {PNGTabSheet, {"PNG-Dateiformat", "PNG file format"}},
       {PXMTabSheet, {"PBM, PGM, PPM-Dateiformate", "PBM, PGM, PPM file formats"}},
       {TIFFTabSheet, {"TIFF-Dateiformat", "TIFF file format"}},
-      {SaveTabSheet, {"Speichern unter", "Save as"}}};
+      {SaveTabSheet, {"Speichern unter", "Save as"}},
+      {ColourTabSheet, {"Farbprofile", "Colour profiles"}}};
   for (const auto& [page, caption] : pages) OptionsPageControl->SetPageCaption(page, text(caption.first, caption.second));
   const auto set = [&](QWidget* w, const char* german, const char* english) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text(german, english));
@@ -571,6 +589,14 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
   set(SaveSuggestSourceFileNameCB, "Dateinamen der Quell-Grafik vorschlagen", "Suggest filename of source graphic");
   set(SaveSuggestSourceDirectoryCB, "Verzeichnis der Quell-Grafik vorschlagen", "Suggest directory of source graphic");
   set(CancelButton, "Abbruch", "Cancel");
+  set(JPEGWOptimizeCB, "Optimierte Kodierung (kleinere Dateien)", "Optimized coding (smaller files)");
+  set(ConvertToSRGBCB, "Bilder mit Farbprofil beim Laden nach sRGB umrechnen",
+      "Convert pictures with a colour profile to sRGB on loading");
+  set(ConvertToSRGBLabel,
+      "Quillet schreibt sRGB. Ohne Umrechnung bleiben die gespeicherten Farbwerte, und Bilder in "
+      "Adobe RGB oder ähnlichen Farbräumen wirken blass.",
+      "Quillet writes sRGB. Without the conversion the stored colour values stay, and pictures in "
+      "Adobe RGB or similar colour spaces look dull.");
 }
 
 void TQLOptionsForm::OptionsEnglishRBClick() { SetCaptions(LanguageEnglish); }
@@ -627,6 +653,7 @@ void TQLOptionsForm::RunJPEGTest() {
     Store(FJPEGWrite, ::JPEGCompMethod);
     if (const auto q = ParseIntegerText(JPEGWQualityEdit->text().toStdString())) ::JPEGCompQuality = *q;
     ::JPEGCompProgressive = JPEGWProgressiveCB->isChecked();
+    ::JPEGOptimizeCoding = JPEGWOptimizeCB->isChecked();
     Store(FJPEGRead, ::JPEGDecompMethod);
 
     const TTemporaryFile temporary("QLT", ::Language == LanguageGerman);
