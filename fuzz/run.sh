@@ -12,7 +12,7 @@ quillet_install_deps clang libclang-rt-14-dev
 BUILD=$ROOT/build-fuzz
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_BUILD_FUZZ=ON \
   -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF >/dev/null
-TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz)
+TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz icc_fuzz)
 [ $# -gt 1 ] && TARGETS=("${@:2}")
 cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}"
 
@@ -38,6 +38,15 @@ if [ ! -d "$SEEDS" ]; then
   make_seed -colorspace gray -alpha set -channel A -evaluate set 60% +channel -depth 16 "$SEEDS/k.tif"
   make_seed -alpha set -channel A -evaluate set 60% +channel "$SEEDS/d.bmp"
   make_seed -depth 16 "$SEEDS/d.ppm"; make_seed -monochrome -compress none "$SEEDS/d.pbm"
+  # Colour profiles, alone (with the leading byte icc_fuzz reads) and embedded.
+  icc=/usr/share/color/icc/colord
+  for p in AdobeRGB1998 SwappedRedAndGreen; do
+    [ -f "$icc/$p.icc" ] || continue
+    { printf '\0'; cat "$icc/$p.icc"; } >"$SEEDS/$p.icc"
+    make_seed -profile "$icc/$p.icc" "$SEEDS/$p.jpg"; make_seed -profile "$icc/$p.icc" "$SEEDS/$p.png"
+    make_seed -profile "$icc/$p.icc" "$SEEDS/$p.tif"
+  done
+  make_seed -colorspace CMYK "$SEEDS/cmyk.jpg"
   rm -f "$src"
 fi
 
