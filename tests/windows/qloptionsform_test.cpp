@@ -137,6 +137,8 @@ protected:
     JPEGCompMethod = 2;
     JPEGDecompMethod = 0;
     JPEGCompProgressive = false;
+    JPEGOptimizeCoding = ConvertToSRGB = true;
+    ScreenGamma = 2.2L;
     TIFFWriteCompression = 1;
     setenv("TMPDIR", Dir.Path.c_str(), 1);
   }
@@ -161,7 +163,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
   EXPECT_EQ(f->OptionsPageControl->ActivePage(), f->LangTabSheet);
   EXPECT_TRUE(f->OKButton->isEnabled());
   EXPECT_TRUE(f->JPEGPrevButton->isEnabled());
-  EXPECT_EQ(f->ScreenGammaEdit->text(), "1.8");
+  EXPECT_EQ(f->ScreenGammaEdit->text(), "2.2");
   for (auto [edit, text] : {std::pair{f->JPEGWQualityEdit, "101"}, {f->JPEGWQualityEdit, "-1"}, {f->FrameEdit, "1"},
                             {f->MemEdit, "0"}, {f->MemEdit, "-1"}, {f->OptPalSizeEdit, "1"},
                             {f->OptPalSizeEdit, "257"}, {f->ScreenGammaEdit, "0"}, {f->ScreenGammaEdit, "10.5"},
@@ -197,7 +199,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
 
 TEST_F(OptionsForm, EveryTabIsShownAndOpensItsPage) {
   auto f = NewForm();
-  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 2u);
+  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 3u);
   const auto [row, index] = f->OptionsPageControl->TabOf(f->TIFFTabSheet);
   QTest::mouseClick(row, Qt::LeftButton, {}, row->tabRect(index).center());
   EXPECT_EQ(f->OptionsPageControl->ActivePage(), f->TIFFTabSheet);
@@ -242,7 +244,7 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   JPEGDecompMethod = 9;
   const auto edit = [&](TQLOptionsForm& f) {
     Type(f.MemEdit, "16");
-    Type(f.ScreenGammaEdit, " 2.2 ");
+    Type(f.ScreenGammaEdit, " 1.8 ");
     Type(f.TIFFResHorizNEdit, "72");
     Press(f, f.JPEGWIntFastRB);
     Press(f, f.PXMBinaryRB);
@@ -250,6 +252,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
     Press(f, f.SearchColorPreciseRB);
     Press(f, f.SaveSuggestSourceDirectoryCB);
     Press(f, f.OptPalRefineCB);
+    Press(f, f.JPEGWOptimizeCB);
+    Press(f, f.ConvertToSRGBCB);
     OnNextModal([](QWidget* w) {
       auto* d = qobject_cast<QColorDialog*>(w);
       ASSERT_TRUE(d);
@@ -263,7 +267,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   edit(*cancelled);
   Press(*cancelled, cancelled->CancelButton);
   EXPECT_EQ(MemWarning, DefaultMemWarning());
-  EXPECT_EQ(ScreenGamma, 1.8L);
+  EXPECT_EQ(ScreenGamma, 2.2L);
+  EXPECT_TRUE(JPEGOptimizeCoding && ConvertToSRGB);
   EXPECT_EQ(JPEGCompMethod, 2);
   EXPECT_FALSE(PXMWriteBinary);
   EXPECT_EQ(BorderColor, 0xFFFFFFu);
@@ -277,7 +282,9 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_EQ(f->result(), QDialog::Accepted);
   f->WriteToSettings();
   EXPECT_EQ(MemWarning, 16);
-  EXPECT_EQ(ScreenGamma, 2.2L);
+  EXPECT_EQ(ScreenGamma, 1.8L);
+  EXPECT_FALSE(JPEGOptimizeCoding || ConvertToSRGB);
+  EXPECT_FALSE(NewForm()->ConvertToSRGBCB->isChecked());
   EXPECT_EQ(TIFFWriteXResolutionNumerator, 72);
   EXPECT_EQ(JPEGCompMethod, 1);
   EXPECT_TRUE(PXMWriteBinary);
@@ -295,6 +302,7 @@ TEST_F(OptionsForm, JPEGTestShowsTheDecodedPictureAndRestoresTheSettings) {
   auto f = NewForm(40, 30);
   Type(f->JPEGWQualityEdit, "75");
   Press(*f, f->JPEGWProgressiveCB);
+  Press(*f, f->JPEGWOptimizeCB);
   bool shown = false;
   OnNextModal([&](QWidget* w) {
     auto* p = dynamic_cast<TQLJPEGPreviewForm*>(w);
@@ -321,6 +329,7 @@ TEST_F(OptionsForm, JPEGTestShowsTheDecodedPictureAndRestoresTheSettings) {
   EXPECT_EQ(f->JPEGPrevActionLabel->text(), "");
   EXPECT_EQ(JPEGCompQuality, 80);
   EXPECT_FALSE(JPEGCompProgressive);
+  EXPECT_TRUE(JPEGOptimizeCoding);
   EXPECT_EQ(f->findChildren<QDialog*>().size(), 0);
 }
 
