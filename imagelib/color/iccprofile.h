@@ -47,6 +47,7 @@ public:
   // leaves Valid false.
   TCMYKConversion(const TICCProfile* Profile, bool Inverted);
   bool Valid() const { return FValid; }
+  bool Profiled() const { return FTransform != nullptr; }
   void Convert(const uint8_t* CMYK, uint8_t* BGR, int32_t Count) const;
 
 private:

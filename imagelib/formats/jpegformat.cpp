@@ -133,7 +133,8 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   std::unique_ptr<TCMYKConversion> inks;
   std::vector<JSAMPLE> inkRow;
   if (cmyk) {
-    // Adobe's files, the only CMYK JPEGs in use, store the inks inverted.
+    // Adobe's marker says the inks are stored inverted, as Photoshop and
+    // ImageMagick write them.
     std::string failure;
     inks = CMYKConversionOf(profile, info->saw_Adobe_marker, Graphic.ReadWarningAction(), "JPG", failure);
     if (!failure.empty()) throw EPGJPGFileFormatReaderWriter(failure);
@@ -161,10 +162,12 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   RaiseProgressEnd(Graphic, this);
   // After an abort the library refuses to finish: too few scanlines.
   session.Call([&] { jpeg_finish_decompress(info); });
-  if (!cmyk) {
-    const std::string failure = ConvertEmbeddedProfile(Graphic, profile, "JPG");
-    if (!failure.empty()) throw EPGJPGFileFormatReaderWriter(failure);
+  if (inks) {
+    if (inks->Profiled()) Graphic.SetGamma(SRGBGamma);
+    return;
   }
+  const std::string failure = ConvertEmbeddedProfile(Graphic, profile, "JPG");
+  if (!failure.empty()) throw EPGJPGFileFormatReaderWriter(failure);
 }
 
 void TJPGFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {

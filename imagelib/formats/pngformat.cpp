@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <iterator>
 #include <memory>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -391,7 +391,7 @@ void TPNGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   TEmbeddedProfile embedded;
   const std::unique_ptr<TICCProfile> chromaticities = DeclaredProfile(png, info, Graphic.Gamma(), embedded);
   if (chromaticities && ConvertToSRGB) {
-    // Made by us from the file's numbers, it fits any picture it converts.
+    // Made from the file's numbers, it is never a warning; a grey ramp it does not fit stays as it is.
     if (chromaticities->ConvertToSRGB(Graphic)) Graphic.SetGamma(SRGBGamma);
     return;
   }

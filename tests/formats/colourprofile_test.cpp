@@ -156,6 +156,7 @@ TEST(ColourProfile, CMYKJPEGReadWithItsProfileOrThePlainRule) {
   const std::vector<uint8_t> vips = VipsSRGB(dir, file);
   ASSERT_FALSE(vips.empty());
   EXPECT_LE(MaxDifference(OurRGB(file, g), vips), 2);
+  EXPECT_EQ(g.Gamma(), SRGBGamma);
 }
 
 // A JPEG of the source with an APP2 segment put right after SOI.
