@@ -175,6 +175,28 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+// The pixels of a file as ImageMagick reads them.
+std::vector<uint8_t> PeerRGB(const std::string& file) {
+  const std::string out = file + ".ppm";
+  return RunQuietly("convert " + Quoted(file) + " -type truecolor " + Quoted(out)) ? ReadPNM(out).RGB()
+                                                                                 : std::vector<uint8_t>();
+}
+
+// A PNG with a chunk put right after its header.
+Bytes WithChunk(const Bytes& png, const std::string& type, const Bytes& data) {
+  Bytes typed(type.begin(), type.end());
+  typed.insert(typed.end(), data.begin(), data.end());
+  const uint32_t crc = uint32_t(crc32(crc32(0, nullptr, 0), typed.data(), uInt(typed.size())));
+  Bytes chunk;
+  for (int shift : {24, 16, 8, 0}) chunk.push_back(uint8_t(data.size() >> shift));
+  chunk.insert(chunk.end(), typed.begin(), typed.end());
+  for (int shift : {24, 16, 8, 0}) chunk.push_back(uint8_t(crc >> shift));
+  Bytes file(png.begin(), png.begin() + 33);  // signature and IHDR
+  file.insert(file.end(), chunk.begin(), chunk.end());
+  file.insert(file.end(), png.begin() + 33, png.end());
+  return file;
+}
+
 TEST(ColourProfile, UnusableProfilesWarnAndKeepTheColours) {
   if (!HavePeers()) GTEST_SKIP() << "ImageMagick, libvips or colord-data are not installed";
   TTempDirectory dir;
@@ -199,6 +221,22 @@ TEST(ColourProfile, UnusableProfilesWarnAndKeepTheColours) {
     EXPECT_EQ(MaxDifference(OurRGB(dir / name, g), stored), 0) << name;
   }
 
+  // A PNG whose profile has a sound header, which libpng checks, and tags of
+  // nothing but zeros.
+  Bytes zeroed = adobe;
+  const size_t tags = (size_t(adobe[128]) << 24 | size_t(adobe[129]) << 16 | size_t(adobe[130]) << 8 | adobe[131]);
+  std::fill(zeroed.begin() + long(132 + 12 * tags), zeroed.end(), 0);
+  Bytes iccp = {'x', 0, 0};
+  uLongf packed = compressBound(uLong(zeroed.size()));
+  iccp.resize(3 + packed);
+  ASSERT_EQ(compress(iccp.data() + 3, &packed, zeroed.data(), uLong(zeroed.size())), Z_OK);
+  iccp.resize(3 + packed);
+  ASSERT_TRUE(RunQuietly("convert " + (dir / "source.ppm") + " png24:" + (dir / "plain.png")));
+  WriteBytes(dir / "zeroed.png", WithChunk(FileBytes(dir / "plain.png"), "iCCP", iccp));
+  TPixelGraphic png;
+  png.SetReadWarningAction(pgwaRaise);
+  EXPECT_EQ(Failure<EPGPNGFileFormatReaderWriter>([&] { png.LoadFromFile(dir / "zeroed.png"); }), "PNG: " + text);
+
   // A TIFF whose profile lies past the end of the file.
   ASSERT_FALSE(Embedded(dir, dir / "source.ppm", ColordDir + "AdobeRGB1998.icc", "p.tif").empty());
   Bytes tiff = FileBytes(dir / "p.tif");
@@ -222,26 +260,6 @@ TEST(ColourProfile, UnusableProfilesWarnAndKeepTheColours) {
   EXPECT_FALSE(std::filesystem::exists(dir / "strict.png"));
 }
 
-// The pixels of a file as ImageMagick reads them.
-std::vector<uint8_t> PeerRGB(const std::string& file) {
-  const std::string out = file + ".ppm";
-  return RunQuietly("convert " + Quoted(file) + " -type truecolor " + Quoted(out)) ? ReadPNM(out).RGB()
-                                                                                 : std::vector<uint8_t>();
-}
-
-// A PNG with an sRGB chunk put right after its header.
-Bytes WithSRGBChunk(const Bytes& png) {
-  const Bytes type = {'s', 'R', 'G', 'B', 0};
-  const uint32_t crc = uint32_t(crc32(crc32(0, nullptr, 0), type.data(), uInt(type.size())));
-  Bytes chunk = {0, 0, 0, 1};
-  chunk.insert(chunk.end(), type.begin(), type.end());
-  for (int shift : {24, 16, 8, 0}) chunk.push_back(uint8_t(crc >> shift));
-  Bytes file(png.begin(), png.begin() + 33);  // signature and IHDR
-  file.insert(file.end(), chunk.begin(), chunk.end());
-  file.insert(file.end(), png.begin() + 33, png.end());
-  return file;
-}
-
 TEST(ColourProfile, SRGBPNGKeepsItsPixelsAndGammaThroughTheCommandLine) {
   if (!HaveTools("convert")) GTEST_SKIP() << "ImageMagick is not installed";
   const TColourOptions restore;
@@ -257,7 +275,7 @@ TEST(ColourProfile, SRGBPNGKeepsItsPixelsAndGammaThroughTheCommandLine) {
   // What ImageMagick writes for sRGB: gAMA 1/2.2 and sRGB's primaries.
   EXPECT_NE(chunks.find("gAMA cHRM"), std::string::npos) << chunks;
 
-  WriteBytes(dir / "srgb.png", WithSRGBChunk(im));
+  WriteBytes(dir / "srgb.png", WithChunk(im, "sRGB", {0}));
   const std::vector<uint8_t> source = PeerRGB(dir / "im.png");
   ASSERT_FALSE(source.empty());
   EXPECT_EQ(PeerRGB(dir / "srgb.png"), source);
