@@ -223,7 +223,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Float("SourceViewZoom", SourceViewZoom, 0, MaxViewZoom) &&
          v.Integer("ResultViewFit", ResultViewFit, vfZoom, vfAlways) &&
          v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom) &&
-         v.Integer("AVIFCompQuality", AVIFCompQuality, 0, 100) && v.Integer("AVIFCompSpeed", AVIFCompSpeed, 0, 9));
+         v.Integer("AVIFCompQuality", AVIFCompQuality, 0, 100) && v.Integer("AVIFCompSpeed", AVIFCompSpeed, 0, 9) &&
+         v.Boolean("ConvertToSRGB", ConvertToSRGB) && v.Boolean("JPEGOptimizeCoding", JPEGOptimizeCoding));
 }
 
 }  // namespace
@@ -327,6 +328,8 @@ void SaveSettings(const TSettingsStore& store) {
   real("ResultViewZoom", ResultViewZoom);
   integer("AVIFCompQuality", AVIFCompQuality);
   integer("AVIFCompSpeed", AVIFCompSpeed);
+  boolean("ConvertToSRGB", ConvertToSRGB);
+  boolean("JPEGOptimizeCoding", JPEGOptimizeCoding);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

@@ -12,7 +12,7 @@ quillet_install_deps clang libclang-rt-14-dev
 BUILD=$ROOT/build-fuzz
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_BUILD_FUZZ=ON \
   -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF >/dev/null
-TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz heif_fuzz)
+TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz heif_fuzz icc_fuzz)
 [ $# -gt 1 ] && TARGETS=("${@:2}")
 cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}"
 
@@ -46,6 +46,15 @@ if [ ! -d "$SEEDS" ]; then
   make_heif -o "$SEEDS/b.avif" "$SEEDS/ha.png"; make_heif -o "$SEEDS/b.heic" "$SEEDS/ha.png"
   make_heif -b 10 -o "$SEEDS/c.heic" "$SEEDS/h16.png"; make_heif -o "$SEEDS/c.avif" "$SEEDS/h8.png" "$SEEDS/ha.png"
   rm -f "$SEEDS/h8.png" "$SEEDS/ha.png" "$SEEDS/h16.png"
+  # Colour profiles, alone (with the leading byte icc_fuzz reads) and embedded.
+  icc=/usr/share/color/icc/colord
+  for p in AdobeRGB1998 SwappedRedAndGreen; do
+    [ -f "$icc/$p.icc" ] || continue
+    { printf '\0'; cat "$icc/$p.icc"; } >"$SEEDS/$p.icc"
+    make_seed -profile "$icc/$p.icc" "$SEEDS/$p.jpg"; make_seed -profile "$icc/$p.icc" "$SEEDS/$p.png"
+    make_seed -profile "$icc/$p.icc" "$SEEDS/$p.tif"
+  done
+  make_seed -colorspace CMYK "$SEEDS/cmyk.jpg"
   rm -f "$src"
 fi
 

@@ -11,8 +11,9 @@
 // (the one upward link of the core, see imagelib/CMakeLists.txt).
 #include "color/colormapping.h"
 
-// Set by the application at start, before any thread runs.
-long double ScreenGamma = 1.8L;
+// Set by the application at start, before any thread runs. 2.2 is the gamma
+// of sRGB, which today's screens and files have.
+long double ScreenGamma = 2.2L;
 
 uint8_t BitCountToNum(int bitCount) {
   switch (bitCount) {

@@ -31,7 +31,7 @@ TEST(PixelGraphic, NewGraphicDefaults) {
   EXPECT_EQ(g.ReadWarningAction(), pgwaOKCancelBox);
   EXPECT_EQ(g.SaveColorResWarningAction(), pgwaOKCancelBox);
   EXPECT_FALSE(g.XYRangeCheck());
-  EXPECT_EQ(g.Gamma(), 1.8L);
+  EXPECT_EQ(g.Gamma(), 2.2L);
 }
 
 TEST(PixelGraphic, GeometryAndHeader) {

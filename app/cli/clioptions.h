@@ -89,6 +89,8 @@ struct TCliOptions {
   std::optional<int64_t> MaxPixels;
   std::optional<int32_t> AVIFCompQuality;
   std::optional<int32_t> AVIFCompSpeed;
+  std::optional<bool> ConvertToSRGB;
+  std::optional<bool> JPEGOptimizeCoding;
 };
 
 // The language that --language names, read before anything else so that

@@ -184,6 +184,8 @@ void ApplyCliOptions(const TCliOptions& o) {
   Override(MaxPixels, o.MaxPixels);
   Override(AVIFCompQuality, o.AVIFCompQuality);
   Override(AVIFCompSpeed, o.AVIFCompSpeed);
+  Override(ConvertToSRGB, o.ConvertToSRGB);
+  Override(JPEGOptimizeCoding, o.JPEGOptimizeCoding);
 
   CheckIneffectiveOptions(o);
   if (!o.IndividualPaletteFile.empty()) LoadIndividualPalette(o.IndividualPaletteFile);

@@ -84,7 +84,9 @@ struct TJPEGSettingsGuard {
   int32_t CompMethod = ::JPEGCompMethod;
   int32_t CompQuality = ::JPEGCompQuality;
   bool CompProgressive = ::JPEGCompProgressive;
+  bool OptimizeCoding = ::JPEGOptimizeCoding;
   ~TJPEGSettingsGuard() {
+    ::JPEGOptimizeCoding = OptimizeCoding;
     ::JPEGDecompMethod = DecompMethod;
     ::JPEGCompMethod = CompMethod;
     ::JPEGCompQuality = CompQuality;
@@ -285,6 +287,8 @@ void TQLOptionsForm::BuildControls() {
     write->addWidget(w);
   write->addLayout(row({JPEGWQualityLabel, JPEGWQualityEdit}));
   write->addWidget(JPEGWProgressiveCB);
+  JPEGWOptimizeCB = Named(new QCheckBox(p), "JPEGWOptimizeCB");
+  write->addWidget(JPEGWOptimizeCB);
   write->addStretch(1);
   auto* read = new QVBoxLayout;
   for (QWidget* w : {static_cast<QWidget*>(JPEGRLabel), static_cast<QWidget*>(JPEGRIntFastRB),
@@ -400,6 +404,15 @@ void TQLOptionsForm::BuildControls() {
   l->addLayout(grid);
   l->addStretch(1);
 
+  p = ColourTabSheet = NewPage("ColourTabSheet");
+  ConvertToSRGBCB = Named(new QCheckBox(p), "ConvertToSRGBCB");
+  ConvertToSRGBLabel = Named(new QLabel(p), "ConvertToSRGBLabel");
+  ConvertToSRGBLabel->setWordWrap(true);
+  l = column(p);
+  l->addWidget(ConvertToSRGBCB);
+  l->addWidget(ConvertToSRGBLabel);
+  l->addStretch(1);
+
   OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
   CancelButton = Named(new QPushButton(this), "CancelButton");
   OKButton->setDefault(true);
@@ -482,6 +495,8 @@ void TQLOptionsForm::FillFromSettings() {
   SetFrameColor(::BorderColor);
   AVIFQualityEdit->setText(QString::number(::AVIFCompQuality));
   AVIFSpeedEdit->setText(QString::number(::AVIFCompSpeed));
+  JPEGWOptimizeCB->setChecked(::JPEGOptimizeCoding);
+  ConvertToSRGBCB->setChecked(::ConvertToSRGB);
 }
 
 void TQLOptionsForm::WriteToSettings() const {
@@ -519,6 +534,8 @@ void TQLOptionsForm::WriteToSettings() const {
   ::BorderColor = FFrameColor;
   integer(AVIFQualityEdit, ::AVIFCompQuality);
   integer(AVIFSpeedEdit, ::AVIFCompSpeed);
+  ::JPEGOptimizeCoding = JPEGWOptimizeCB->isChecked();
+  ::ConvertToSRGB = ConvertToSRGBCB->isChecked();
 }
 
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
@@ -545,7 +562,8 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       {PXMTabSheet, {"PBM, PGM, PPM-Dateiformate", "PBM, PGM, PPM file formats"}},
       {TIFFTabSheet, {"TIFF-Dateiformat", "TIFF file format"}},
       {SaveTabSheet, {"Speichern unter", "Save as"}},
-      {AVIFTabSheet, {"AVIF-Dateiformat", "AVIF file format"}}};
+      {AVIFTabSheet, {"AVIF-Dateiformat", "AVIF file format"}},
+      {ColourTabSheet, {"Farbprofile", "Colour profiles"}}};
   for (const auto& [page, caption] : pages) OptionsPageControl->SetPageCaption(page, text(caption.first, caption.second));
   const auto set = [&](QWidget* w, const char* german, const char* english) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text(german, english));
@@ -597,6 +615,14 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
   set(AVIFQualityLabel, "Qualität (0...100)", "Quality (0...100)");
   set(AVIFSpeedLabel, "Geschwindigkeit (0: langsam, kleine Datei ... 9: schnell)",
       "Speed (0: slow, small file ... 9: fast)");
+  set(JPEGWOptimizeCB, "Optimierte Kodierung (kleinere Dateien)", "Optimized coding (smaller files)");
+  set(ConvertToSRGBCB, "Bilder mit Farbprofil beim Laden nach sRGB umrechnen",
+      "Convert pictures with a colour profile to sRGB on loading");
+  set(ConvertToSRGBLabel,
+      "Quillet schreibt sRGB. Ohne Umrechnung bleiben die gespeicherten Farbwerte, und Bilder in "
+      "Adobe RGB oder ähnlichen Farbräumen wirken blass.",
+      "Quillet writes sRGB. Without the conversion the stored colour values stay, and pictures in "
+      "Adobe RGB or similar colour spaces look dull.");
 }
 
 void TQLOptionsForm::OptionsEnglishRBClick() { SetCaptions(LanguageEnglish); }
@@ -654,6 +680,7 @@ void TQLOptionsForm::RunJPEGTest() {
     Store(FJPEGWrite, ::JPEGCompMethod);
     if (const auto q = ParseIntegerText(JPEGWQualityEdit->text().toStdString())) ::JPEGCompQuality = *q;
     ::JPEGCompProgressive = JPEGWProgressiveCB->isChecked();
+    ::JPEGOptimizeCoding = JPEGWOptimizeCB->isChecked();
     Store(FJPEGRead, ::JPEGDecompMethod);
 
     const TTemporaryFile temporary("QLT", ::Language == LanguageGerman);

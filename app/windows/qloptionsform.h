@@ -141,6 +141,10 @@ public:
   QWidget* SaveTabSheet;
   QCheckBox* SaveSuggestSourceFileNameCB;
   QCheckBox* SaveSuggestSourceDirectoryCB;
+  QCheckBox* JPEGWOptimizeCB;
+  QWidget* ColourTabSheet;
+  QCheckBox* ConvertToSRGBCB;
+  QLabel* ConvertToSRGBLabel;
   QPushButton* OKButton;
   QPushButton* CancelButton;
   QWidget* AVIFTabSheet;

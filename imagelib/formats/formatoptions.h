@@ -25,3 +25,7 @@ extern int32_t TIFFWriteYResolutionNumerator;
 extern int32_t TIFFWriteYResolutionDenominator;
 // 16-bit pixels: stretch each channel to reach 255 instead of stopping short.
 extern bool BitFieldsFullRange;
+// Convert pictures with an embedded colour profile to sRGB on loading.
+extern bool ConvertToSRGB;
+// Write JPEG with Huffman tables made for the picture: smaller, same pixels.
+extern bool JPEGOptimizeCoding;

@@ -1,9 +1,13 @@
 #include "jpegformat.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "embeddedprofile.h"
 #include "formatoptions.h"
 #include "jpegsession.h"
 #include "langstr.h"
@@ -32,6 +36,16 @@ void ChooseReducedScale(jpeg_decompress_struct* info, TLoadSize target) {
     if (int64_t(info->output_width) >= target.Width && int64_t(info->output_height) >= target.Height) return;
   }
   jpeg_calc_output_dimensions(info);
+}
+
+constexpr int MarkerICC = JPEG_APP0 + 2;
+
+// The profile of the APP2 segments the decoder has saved.
+TEmbeddedProfile SavedProfile(const jpeg_decompress_struct* info) {
+  std::vector<std::pair<const uint8_t*, size_t>> segments;
+  for (jpeg_saved_marker_ptr m = info->marker_list; m; m = m->next)
+    if (m->marker == MarkerICC) segments.emplace_back(m->data, m->data_length);
+  return JoinICCSegments(segments);
 }
 
 std::string ColorSpaceName(J_COLOR_SPACE space) {
@@ -73,7 +87,11 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   TJPEGDecompressor jpeg(session);
   jpeg_decompress_struct* info = &jpeg.Info;
   const J_DCT_METHOD method = Graphic.FastLoad() ? JDCT_IFAST : DCTMethod(JPEGDecompMethod);
-  session.Call([&] { jpeg_read_header(info, TRUE); });
+  session.Call([&] {
+    jpeg_save_markers(info, MarkerICC, 0xFFFF);
+    jpeg_read_header(info, TRUE);
+  });
+  const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
   // Asked outside the library, which a handler's exception must not cross.
   const std::optional<TLoadSize> target =
       Graphic.OnLoadTarget
@@ -88,6 +106,7 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     info->dither_mode = JDITHER_NONE;
     // Colour rows land in the buffer's blue-green-red order.
     if (info->out_color_space == JCS_RGB) info->out_color_space = JCS_EXT_BGR;
+    if (cmyk) info->out_color_space = JCS_CMYK;
     if (target)
       ChooseReducedScale(info, *target);
     else
@@ -104,9 +123,23 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   switch (info->output_components) {
     case 1: code = 2; break;
     case 3: break;
+    case 4:
+      if (cmyk) break;
+      [[fallthrough]];
     default: RaiseJPGError(LangStr(30));
   }
   CheckPixelLimit(info->output_width, info->output_height);
+  const TEmbeddedProfile profile = SavedProfile(info);
+  std::unique_ptr<TCMYKConversion> inks;
+  std::vector<JSAMPLE> inkRow;
+  if (cmyk) {
+    // Adobe's marker says the inks are stored inverted, as Photoshop and
+    // ImageMagick write them.
+    std::string failure;
+    inks = CMYKConversionOf(profile, info->saw_Adobe_marker, Graphic.ReadWarningAction(), "JPG", failure);
+    if (!failure.empty()) throw EPGJPGFileFormatReaderWriter(failure);
+    inkRow.resize(size_t(info->output_width) * 4);
+  }
   Graphic.SetSize(int32_t(info->output_width), int32_t(info->output_height), code);
   if (code == 2) Graphic.SetPaletteIdent(pGray256);
 
@@ -116,8 +149,10 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     session.StartDecompress(*info, start, [&] { return RaiseProgress(Graphic, this, 0, int(info->output_height)); });
     bool aborted = false;
     while (!aborted && info->output_scanline < info->output_height) {
-      JSAMPROW row = Graphic.ScanLine(int32_t(info->output_scanline));
+      uint8_t* line = Graphic.ScanLine(int32_t(info->output_scanline));
+      JSAMPROW row = inks ? inkRow.data() : line;
       session.Call([&] { jpeg_read_scanlines(info, &row, 1); });
+      if (inks) inks->Convert(inkRow.data(), line, int32_t(info->output_width));
       aborted = RaiseProgress(Graphic, this, int(info->output_scanline), int(info->output_height));
     }
   } catch (...) {
@@ -127,6 +162,12 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   RaiseProgressEnd(Graphic, this);
   // After an abort the library refuses to finish: too few scanlines.
   session.Call([&] { jpeg_finish_decompress(info); });
+  if (inks) {
+    if (inks->Profiled()) Graphic.SetGamma(SRGBGamma);
+    return;
+  }
+  const std::string failure = ConvertEmbeddedProfile(Graphic, profile, "JPG");
+  if (!failure.empty()) throw EPGJPGFileFormatReaderWriter(failure);
 }
 
 void TJPGFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {
@@ -166,6 +207,7 @@ void TJPGFileFormatWriter::Write(TStream& Stream, TPixelGraphic& Graphic) {
     if (JPEGCompProgressive) jpeg_simple_progression(info);
     jpeg_set_quality(info, JPEGCompQuality, TRUE);
     info->dct_method = method;
+    info->optimize_coding = JPEGOptimizeCoding ? TRUE : FALSE;
     jpeg_start_compress(info, TRUE);
   });
 

@@ -4,12 +4,16 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "codecescape.h"
 #include "codecwarning.h"
+#include "embeddedprofile.h"
 #include "formatoptions.h"
 #include "langstr.h"
 #include "pgexceptions.h"
@@ -244,6 +248,41 @@ void Expand2To4Bits(TPixelGraphic& graphic) {
   }
 }
 
+// sRGB's chromaticities; a cHRM within this of them needs no conversion.
+constexpr TChromaticities SRGBChromaticities{0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
+constexpr double ChromaticityTolerance = 0.001;
+
+bool NearSRGB(const TChromaticities& c) {
+  const double a[] = {c.WhiteX, c.WhiteY, c.RedX, c.RedY, c.GreenX, c.GreenY, c.BlueX, c.BlueY};
+  const TChromaticities& s = SRGBChromaticities;
+  const double b[] = {s.WhiteX, s.WhiteY, s.RedX, s.RedY, s.GreenX, s.GreenY, s.BlueX, s.BlueY};
+  for (size_t i = 0; i < std::size(a); ++i)
+    if (std::fabs(a[i] - b[i]) > ChromaticityTolerance) return false;
+  return true;
+}
+
+// The colour space the file declares: an iCCP profile outranks the sRGB
+// chunk, which outranks cHRM. An sRGB file, and a cHRM of sRGB's primaries,
+// need no conversion beyond the gamma correction.
+std::unique_ptr<TICCProfile> DeclaredProfile(png_structp png, png_infop info, long double gamma,
+                                             TEmbeddedProfile& embedded) {
+  png_charp name = nullptr;
+  png_bytep data = nullptr;
+  png_uint_32 length = 0;
+  int compression = 0;
+  if (png_get_iCCP(png, info, &name, &compression, &data, &length) != 0 && data) {
+    embedded.Data.assign(data, data + length);
+    return nullptr;
+  }
+  int intent = 0;
+  if (png_get_sRGB(png, info, &intent) != 0) return nullptr;
+  TChromaticities c{};
+  if (png_get_cHRM(png, info, &c.WhiteX, &c.WhiteY, &c.RedX, &c.RedY, &c.GreenX, &c.GreenY, &c.BlueX, &c.BlueY) == 0 ||
+      NearSRGB(c))
+    return nullptr;
+  return std::make_unique<TICCProfile>(c, double(gamma));
+}
+
 std::string ChunkDetails(png_structp png, png_infop info) {
   static constexpr struct {
     png_uint_32 Flag;
@@ -347,7 +386,17 @@ void TPNGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   }
   if (!aborted && expand2) Expand2To4Bits(Graphic);
   RaiseProgressEnd(Graphic, this);
-  if (!aborted) session.Call([&] { png_read_end(png, info); });
+  if (aborted) return;
+  session.Call([&] { png_read_end(png, info); });
+  TEmbeddedProfile embedded;
+  const std::unique_ptr<TICCProfile> chromaticities = DeclaredProfile(png, info, Graphic.Gamma(), embedded);
+  if (chromaticities && ConvertToSRGB) {
+    // Made from the file's numbers, it is never a warning; a grey ramp it does not fit stays as it is.
+    if (chromaticities->ConvertToSRGB(Graphic)) Graphic.SetGamma(SRGBGamma);
+    return;
+  }
+  const std::string failure = ConvertEmbeddedProfile(Graphic, embedded, "PNG");
+  if (!failure.empty()) throw EPGPNGFileFormatReaderWriter(failure);
 }
 
 void TPNGFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {

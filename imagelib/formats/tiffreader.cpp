@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "alphablend.h"
+#include "embeddedprofile.h"
 #include "langstr.h"
 #include "pixelgraphic.h"
 #include "pixellimit.h"
@@ -17,6 +18,9 @@
 #include "tiffpackbits.h"
 
 namespace {
+
+constexpr uint16_t TagICCProfile = 34675;
+constexpr uint16_t FieldUndefined = 7;
 
 [[noreturn]] void RaiseEndOfFile() { RaiseTIFFReadError(LangStr(32)); }
 
@@ -114,6 +118,23 @@ public:
     return values;
   }
 
+  // The bytes of a tag of bytes; damaged when they do not lie in the data.
+  TEmbeddedProfile Profile(uint16_t tag) const {
+    TEmbeddedProfile profile;
+    const TIFDEntry* e = Find(tag);
+    if (!e) return profile;
+    const uint32_t offset = FOrder.Get32(e->Value);
+    profile.Damaged = (e->Type != tfByte && e->Type != FieldUndefined) || e->Count == 0 ||
+                      (e->Count > 4 && !FData.Holds(offset, e->Count));
+    if (profile.Damaged) return profile;
+    profile.Data.resize(e->Count);
+    if (e->Count <= 4)
+      std::memcpy(profile.Data.data(), e->Value, e->Count);
+    else
+      FData.ReadAt(offset, profile.Data.data(), e->Count);
+    return profile;
+  }
+
 private:
   // Of several entries with one tag, the last counts.
   const TIFDEntry* Find(uint16_t tag) const {
@@ -147,6 +168,7 @@ struct TTIFFImage {
   std::vector<uint32_t> BitsPerSample;
   std::vector<uint32_t> StripOffsets;
   std::vector<uint32_t> ColorMap;
+  TEmbeddedProfile Profile;
 
   uint32_t PixelBits() const { return BitsPerSample[0] * SamplesPerPixel; }
 };
@@ -236,6 +258,7 @@ TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
 
   const TIFD ifd(data, image.Order, offset);
   image.IFDOffset = offset;
+  image.Profile = ifd.Profile(TagICCProfile);
   if (HandedOver(ifd)) {
     image.HandedOver = true;
     image.Tiled = ifd.Count(ttTileWidth) > 0 || ifd.Count(ttTileOffsets) > 0;
@@ -415,6 +438,12 @@ const char* ConvertedPhotometricName(uint32_t photometric) {
   }
 }
 
+// Converts the picture read with the profile of its file.
+void ConvertProfile(const TTIFFImage& image, TPixelGraphic& graphic) {
+  const std::string failure = ConvertEmbeddedProfile(graphic, image.Profile, "TIFF");
+  if (!failure.empty()) throw EPGTIFFileFormatReader(failure);
+}
+
 }  // namespace
 
 void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {
@@ -422,6 +451,7 @@ void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   TTIFFImage image = ParseTIFF(data, Index);
   if (image.HandedOver) {
     ReadTIFFThroughLibTIFF(this, Stream, data.Start(), image.IFDOffset, Graphic);
+    ConvertProfile(image, Graphic);
     return;
   }
   CheckCompression(image.Compression);
@@ -442,6 +472,7 @@ void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
     throw;
   }
   if (Graphic.OnProgressEnd) Graphic.OnProgressEnd(this);
+  ConvertProfile(image, Graphic);
 }
 
 void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {

@@ -154,7 +154,7 @@ TEST(CliOptions, ModesAndValues) {
              "--tiff-byte-order", "MM", "--tiff-cmyk", "--tiff-white-is-zero", "--screen-gamma", "2.2",
              "--sharpen", "0", "--no-dither", "--no-rgb-weighting", "--precise-unknown-palette",
              "--no-minimize-interference", "--no-system-colors", "--refine-palette", "--optimized-size", "16",
-             "--language", "de",
+             "--language", "de", "--keep-colour-values", "--no-jpeg-optimize",
              "--strict", "--use-settings", "a.bmp", "b.tiff"});
   EXPECT_EQ(o.DoBorder, true);
   EXPECT_EQ(o.BorderEllipse, true);
@@ -178,6 +178,8 @@ TEST(CliOptions, ModesAndValues) {
   EXPECT_EQ(o.OptimizedPaletteSize, 16);
   EXPECT_EQ(o.Language, LanguageGerman);
   EXPECT_TRUE(o.Strict && o.UseSettings);
+  EXPECT_TRUE(o.ConvertToSRGB == false && o.JPEGOptimizeCoding == false);
+  EXPECT_FALSE(Parse({"in.jpg", "out.png"}).ConvertToSRGB || Parse({"in.jpg", "out.png"}).JPEGOptimizeCoding);
   // The forms getopt takes: values joined or apart, one-letter options bundled.
   for (auto args : std::vector<std::vector<std::string>>{{"-j2"}, {"-j", "2"}, {"--jobs=2"}, {"--jobs", "2"},
                                                           {"-qj2"}, {"-qj", "2"}}) {
@@ -402,12 +404,13 @@ TEST(CliHelp, ListsEveryOptionWithItsDefault) {
         "--tiff-white-is-zero", "--tiff-resolution-unit", "--tiff-x-resolution", "--tiff-y-resolution",
         "--max-pixels", "--no-gamma-correction", "--no-write-gamma", "--screen-gamma", "--output-dir",
         "--format", "--jobs", "--info", "--quiet", "--strict", "--use-settings", "--language", "--help",
-        "--version"})
+        "--version", "--keep-colour-values", "--no-jpeg-optimize"})
     EXPECT_NE(help.find(std::string(" ") + option + " "), std::string::npos) << option;
   for (const char* value : {"[default: 50%]", "[default: 19]", "[default: truecolor]", "[default: 252]",
                             "[default: precise]", "[default: 50]", "[default: FFFFFF]", "[default: 80]",
-                            "[default: float]", "[default: II]", "[default: 1.8]", "[default: 20]",
-                            "[default: inch]", "[default: 300/1]", "[default: 268435456]"})
+                            "[default: float]", "[default: II]", "[default: 2.2]", "[default: 20]",
+                            "[default: inch]", "[default: 300/1]", "[default: 268435456]",
+                            "[default: converting to sRGB on]", "[default: optimized on]"})
     EXPECT_NE(help.find(value), std::string::npos) << value;
   EXPECT_NE(unwrapped(CliHelpText(LanguageGerman)).find("[Vorgabe: 50%]"), std::string::npos);
 }

@@ -38,8 +38,8 @@ void WriteFile(const fs::path& file, const std::string& text) {
 }
 
 void ResetFormatOptions() {
-  ScreenGamma = 1.8L;
-  GammaCorrectionOnRead = WriteGamma = true;
+  ScreenGamma = 2.2L;
+  GammaCorrectionOnRead = WriteGamma = ConvertToSRGB = JPEGOptimizeCoding = true;
   JPEGDecompMethod = 0;
   JPEGCompMethod = 2;
   JPEGCompQuality = 80;
@@ -76,7 +76,8 @@ void ChangeEverySetting() {
   TIFFWriteXResolutionDenominator = 2;
   TIFFWriteYResolutionNumerator = 96;
   TIFFWriteYResolutionDenominator = 3;
-  ScreenGamma = 2.2L;
+  ScreenGamma = 1.8L;
+  ConvertToSRGB = JPEGOptimizeCoding = false;
   FastUnknownPalette = false;
   SaveSuggestSourceFileName = SaveSuggestSourceDirectory = DoBorder = BorderEllipse = true;
   BorderWidth = 7;
@@ -139,7 +140,8 @@ void ExpectDefaultsFromWidthPercentOn() {
   EXPECT_EQ(WidthPercent, 50.0L);
   EXPECT_EQ(HeightPercent, 50.0L);
   EXPECT_EQ(JPEGCompQuality, 80);
-  EXPECT_EQ(ScreenGamma, 1.8L);
+  EXPECT_EQ(ScreenGamma, 2.2L);
+  EXPECT_TRUE(ConvertToSRGB && JPEGOptimizeCoding);
   EXPECT_EQ(OpenDir, fs::read_symlink("/proc/self/exe").parent_path().string());
   EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(IndividualPalette->PaletteIdent(), pSpecial216);
@@ -173,7 +175,7 @@ TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {
     EXPECT_EQ(RememberedPaletteRows[2], 14);
     ExpectDefaultsFromWidthPercentOn();
   }
-  EXPECT_EQ(ScreenGamma, 1.8L);
+  EXPECT_EQ(ScreenGamma, 2.2L);
   EXPECT_EQ(ScreenBitCountNum, 3);
   EXPECT_EQ(ScreenDepthCode(1), 0);
   EXPECT_EQ(ScreenDepthCode(4), 1);
@@ -195,7 +197,7 @@ TEST_F(SettingsTest, EveryValueSurvivesSaveAndLoad) {
   ResetFormatOptions();
   Load();
   EXPECT_EQ(OpenDir, "/pictures/\"in\" quotes\\ and \n newline");
-  EXPECT_EQ(ScreenGamma, (long double)2.2);
+  EXPECT_EQ(ScreenGamma, (long double)1.8);
   EXPECT_EQ(IndividualPalette->PaletteEntries(3), RGB(3, 6, 250));
   SaveSettings(Store());
   EXPECT_EQ(ReadFile(KeyFile()), text);
@@ -234,7 +236,7 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
   Load();
   EXPECT_EQ(WidthPercent, 50.0L);
   EXPECT_EQ(HeightPercent, 333.25L);
-  EXPECT_EQ(ScreenGamma, (long double)2.2);
+  EXPECT_EQ(ScreenGamma, (long double)1.8);
   EXPECT_EQ(IndividualPalette->PaletteCount(), 4);
 
   // So does an individual palette larger than any palette, or negative.
@@ -292,7 +294,7 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
     std::memcpy(bytes.data(), &gamma, 8);
     SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteBinary("ScreenGamma", bytes); });
     Load();
-    EXPECT_EQ(ScreenGamma, 1.8L) << gamma;
+    EXPECT_EQ(ScreenGamma, 2.2L) << gamma;
     EXPECT_FALSE(FastUnknownPalette);
   }
   SaveChangedThenEdit([](TSettingsKey& key) {

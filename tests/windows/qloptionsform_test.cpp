@@ -139,6 +139,8 @@ protected:
     JPEGCompMethod = 2;
     JPEGDecompMethod = 0;
     JPEGCompProgressive = false;
+    JPEGOptimizeCoding = ConvertToSRGB = true;
+    ScreenGamma = 2.2L;
     TIFFWriteCompression = 1;
     AVIFCompQuality = 60;
     AVIFCompSpeed = 6;
@@ -165,7 +167,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
   EXPECT_EQ(f->OptionsPageControl->ActivePage(), f->LangTabSheet);
   EXPECT_TRUE(f->OKButton->isEnabled());
   EXPECT_TRUE(f->JPEGPrevButton->isEnabled());
-  EXPECT_EQ(f->ScreenGammaEdit->text(), "1.8");
+  EXPECT_EQ(f->ScreenGammaEdit->text(), "2.2");
   for (auto [edit, text] : {std::pair{f->JPEGWQualityEdit, "101"}, {f->JPEGWQualityEdit, "-1"}, {f->FrameEdit, "1"},
                             {f->MemEdit, "0"}, {f->MemEdit, "-1"}, {f->OptPalSizeEdit, "1"},
                             {f->OptPalSizeEdit, "257"}, {f->ScreenGammaEdit, "0"}, {f->ScreenGammaEdit, "10.5"},
@@ -246,7 +248,7 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   JPEGDecompMethod = 9;
   const auto edit = [&](TQLOptionsForm& f) {
     Type(f.MemEdit, "16");
-    Type(f.ScreenGammaEdit, " 2.2 ");
+    Type(f.ScreenGammaEdit, " 1.8 ");
     Type(f.TIFFResHorizNEdit, "72");
     Type(f.AVIFQualityEdit, "45");
     Type(f.AVIFSpeedEdit, "3");
@@ -256,6 +258,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
     Press(f, f.SearchColorPreciseRB);
     Press(f, f.SaveSuggestSourceDirectoryCB);
     Press(f, f.OptPalRefineCB);
+    Press(f, f.JPEGWOptimizeCB);
+    Press(f, f.ConvertToSRGBCB);
     OnNextModal([](QWidget* w) {
       auto* d = qobject_cast<QColorDialog*>(w);
       ASSERT_TRUE(d);
@@ -269,7 +273,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   edit(*cancelled);
   Press(*cancelled, cancelled->CancelButton);
   EXPECT_EQ(MemWarning, DefaultMemWarning());
-  EXPECT_EQ(ScreenGamma, 1.8L);
+  EXPECT_EQ(ScreenGamma, 2.2L);
+  EXPECT_TRUE(JPEGOptimizeCoding && ConvertToSRGB);
   EXPECT_EQ(JPEGCompMethod, 2);
   EXPECT_EQ(AVIFCompQuality, 60);
   EXPECT_FALSE(PXMWriteBinary);
@@ -284,7 +289,9 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_EQ(f->result(), QDialog::Accepted);
   f->WriteToSettings();
   EXPECT_EQ(MemWarning, 16);
-  EXPECT_EQ(ScreenGamma, 2.2L);
+  EXPECT_EQ(ScreenGamma, 1.8L);
+  EXPECT_FALSE(JPEGOptimizeCoding || ConvertToSRGB);
+  EXPECT_FALSE(NewForm()->ConvertToSRGBCB->isChecked());
   EXPECT_EQ(TIFFWriteXResolutionNumerator, 72);
   EXPECT_EQ(AVIFCompQuality, 45);
   EXPECT_EQ(AVIFCompSpeed, 3);
@@ -305,6 +312,7 @@ TEST_F(OptionsForm, JPEGTestShowsTheDecodedPictureAndRestoresTheSettings) {
   auto f = NewForm(40, 30);
   Type(f->JPEGWQualityEdit, "75");
   Press(*f, f->JPEGWProgressiveCB);
+  Press(*f, f->JPEGWOptimizeCB);
   bool shown = false;
   OnNextModal([&](QWidget* w) {
     auto* p = dynamic_cast<TQLJPEGPreviewForm*>(w);
@@ -331,6 +339,7 @@ TEST_F(OptionsForm, JPEGTestShowsTheDecodedPictureAndRestoresTheSettings) {
   EXPECT_EQ(f->JPEGPrevActionLabel->text(), "");
   EXPECT_EQ(JPEGCompQuality, 80);
   EXPECT_FALSE(JPEGCompProgressive);
+  EXPECT_TRUE(JPEGOptimizeCoding);
   EXPECT_EQ(f->findChildren<QDialog*>().size(), 0);
 }
 
