@@ -13,6 +13,7 @@
 
 #include "alphablend.h"
 #include "codecwarning.h"
+#include "embeddedprofile.h"
 #include "langstr.h"
 #include "pixelgraphic.h"
 #include "pixellimit.h"
@@ -33,6 +34,20 @@ std::string FormatName(const std::string& extension) {
 
 [[noreturn]] void RaiseHEIFError(const std::string& name, const std::string& text) {
   throw EPGHEIFFileFormatReaderWriter(name + ": " + text);
+}
+
+// An ICC profile the image carries; nclx colour descriptions are left to
+// libheif's own conversion to RGB.
+TEmbeddedProfile ICCProfileOf(const heif_image_handle* handle) {
+  TEmbeddedProfile profile;
+  const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+  if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return profile;
+  profile.Data.resize(heif_image_handle_get_raw_color_profile_size(handle));
+  if (profile.Data.empty() || heif_image_handle_get_raw_color_profile(handle, profile.Data.data()).code != heif_error_Ok) {
+    profile.Data.clear();
+    profile.Damaged = true;
+  }
+  return profile;
 }
 
 // libheif's plug-in registry is set up once per process and kept.
@@ -295,16 +310,20 @@ void THEIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int In
   const TRGB background = Graphic.BackGroundColor();
   Graphic.SetSize(width, height, 3);
   RaiseProgressStart(Graphic, this);
+  bool aborted = false;
   try {
-    for (int32_t y = 0; y < height; ++y) {
+    for (int32_t y = 0; y < height && !aborted; ++y) {
       ConvertRow(pixels + size_t(y) * size_t(stride), Graphic.ScanLine(y), width, alpha, premultiplied, background);
-      if (RaiseProgress(Graphic, this, y + 1, height)) break;
+      aborted = RaiseProgress(Graphic, this, y + 1, height);
     }
   } catch (...) {
     RaiseProgressEnd(Graphic, this);
     throw;
   }
   RaiseProgressEnd(Graphic, this);
+  if (aborted) return;
+  const std::string failure = ConvertEmbeddedProfile(Graphic, ICCProfileOf(handle.get()), name);
+  if (!failure.empty()) throw EPGHEIFFileFormatReaderWriter(failure);
 }
 
 void THEIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {

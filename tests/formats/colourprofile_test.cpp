@@ -109,6 +109,29 @@ TEST(ColourProfile, RGBProfilesMatchLibvipsThroughJPEGPNGAndTIFF) {
     }
 }
 
+TEST(ColourProfile, HEICAndAVIFProfilesMatchLibvips) {
+  if (!HavePeers() || !HaveTools("heif-enc heif-convert")) GTEST_SKIP() << "libheif's tools are not installed";
+  const TColourOptions restore;
+  TTempDirectory dir;
+  WriteSource(dir / "source.ppm");
+  const std::string profile = ColordDir + "SwappedRedAndGreen.icc";
+  const std::string png = Embedded(dir, dir / "source.ppm", profile, "p.png", "png24:");
+  for (const std::string ext : {"heic", "avif"}) {
+    const std::string file = dir / ("p." + ext), decoded = dir / ("d" + ext + ".png");
+    ASSERT_TRUE(RunQuietly(std::string("heif-enc -L ") + (ext == "avif" ? "-A " : "") + "-o " + Quoted(file) + " " +
+                           Quoted(png)));
+    ASSERT_TRUE(RunQuietly("heif-convert " + Quoted(file) + " " + Quoted(decoded)));
+    const std::string out = dir / "vips.ppm";
+    ASSERT_TRUE(RunQuietly("vips icc_transform " + Quoted(decoded) + " " + Quoted(out) + " srgb --input-profile " +
+                           Quoted(profile)));
+    TPixelGraphic g;
+    EXPECT_LE(MaxDifference(OurRGB(file, g), ReadPNM(out).RGB()), 2) << ext;
+    ConvertToSRGB = false;
+    EXPECT_GE(MaxDifference(OurRGB(file, g), ReadPNM(out).RGB()), 40) << ext;
+    ConvertToSRGB = true;
+  }
+}
+
 TEST(ColourProfile, PalettesAndGreyLevelsConvertAndKeepTheirDepth) {
   if (!HavePeers()) GTEST_SKIP() << "ImageMagick, libvips or colord-data are not installed";
   TTempDirectory dir;
