@@ -221,7 +221,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Integer("SourceViewFit", SourceViewFit, vfZoom, vfAlways) &&
          v.Float("SourceViewZoom", SourceViewZoom, 0, MaxViewZoom) &&
          v.Integer("ResultViewFit", ResultViewFit, vfZoom, vfAlways) &&
-         v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom));
+         v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom) &&
+         v.Integer("WebPQuality", WebPQuality, 0, 100) && v.Boolean("WebPLossless", WebPLossless));
 }
 
 }  // namespace
@@ -323,6 +324,8 @@ void SaveSettings(const TSettingsStore& store) {
   real("SourceViewZoom", SourceViewZoom);
   integer("ResultViewFit", ResultViewFit);
   real("ResultViewZoom", ResultViewZoom);
+  integer("WebPQuality", WebPQuality);
+  boolean("WebPLossless", WebPLossless);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

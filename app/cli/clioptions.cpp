@@ -368,6 +368,10 @@ const std::vector<TOptionInfo>& OptionInfos() {
        "das Laden eines Bildes mit mehr Pixeln ablehnen (0: nur die Grenze von 2 GiB Pixelspeicher)",
        [](bool) { return std::to_string(MaxPixels); },
        [](P& p, O& o) { o.MaxPixels = p.Integer(0, std::numeric_limits<int32_t>::max()); }},
+      {"--webp-quality", "N", "quality of lossy WebP, 0-100", "Qualität von verlustbehaftetem WebP, 0-100",
+       [](bool) { return std::to_string(WebPQuality); }, [](P& p, O& o) { o.WebPQuality = p.Integer(0, 100); }},
+      {"--webp-lossless", nullptr, "write WebP lossless", "WebP verlustfrei schreiben",
+       [](bool de) { return OnOff(WebPLossless, de); }, [](P&, O& o) { o.WebPLossless = true; }},
 
       {nullptr, nullptr, "Batch and output:", "Stapelbetrieb und Ausgabe:", nullptr, nullptr},
       {"--output-dir", "DIR", "save each INPUT as DIR/<name>.EXT", "jede INPUT-Datei als DIR/<Name>.EXT speichern",

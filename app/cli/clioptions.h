@@ -87,6 +87,8 @@ struct TCliOptions {
   std::optional<bool> WriteGamma;
   std::optional<long double> ScreenGamma;
   std::optional<int64_t> MaxPixels;
+  std::optional<int32_t> WebPQuality;
+  std::optional<bool> WebPLossless;
 };
 
 // The language that --language names, read before anything else so that

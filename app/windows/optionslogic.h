@@ -9,6 +9,7 @@
 struct TOptionsFields {
   std::string JPEGWQuality, Frame, Mem, OptPalSize, ScreenGamma;
   std::string TIFFResHorizN, TIFFResHorizD, TIFFResVertN, TIFFResVertD;
+  std::string WebPQuality;
 };
 
 struct TOptionsValidation {

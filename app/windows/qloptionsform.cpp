@@ -382,6 +382,20 @@ void TQLOptionsForm::BuildControls() {
   l->addWidget(SaveSuggestSourceDirectoryCB);
   l->addStretch(1);
 
+  p = WebPTabSheet = NewPage("WebPTabSheet");
+  WebPWLabel = Named(new QLabel(p), "WebPWLabel");
+  WebPQualityLabel = Named(new QLabel(p), "WebPQualityLabel");
+  WebPQualityEdit = NumberEdit(p, "WebPQualityEdit", 4);
+  WebPLosslessCB = Named(new QCheckBox(p), "WebPLosslessCB");
+  WebPQualityLabel->setBuddy(WebPQualityEdit);
+  l = column(p);
+  l->addWidget(WebPWLabel);
+  l->addLayout(row({WebPQualityLabel, WebPQualityEdit}));
+  l->addWidget(WebPLosslessCB);
+  l->addStretch(1);
+  // Lossless files have no quality to choose.
+  connect(WebPLosslessCB, &QCheckBox::toggled, this, [this](bool on) { WebPQualityEdit->setEnabled(!on); });
+
   OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
   CancelButton = Named(new QPushButton(this), "CancelButton");
   OKButton->setDefault(true);
@@ -398,7 +412,7 @@ void TQLOptionsForm::BuildControls() {
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   for (QLineEdit* e : {OptPalSizeEdit, FrameEdit, JPEGWQualityEdit, ScreenGammaEdit, MemEdit, TIFFResHorizNEdit,
-                       TIFFResHorizDEdit, TIFFResVertNEdit, TIFFResVertDEdit})
+                       TIFFResHorizDEdit, TIFFResVertNEdit, TIFFResVertDEdit, WebPQualityEdit})
     connect(e, &QLineEdit::textChanged, this, [this] { EditChange(); });
   connect(OptionsEnglishRB, &QRadioButton::clicked, this, [this] { OptionsEnglishRBClick(); });
   connect(OptionsDeutschRB, &QRadioButton::clicked, this, [this] { OptionsDeutschRBClick(); });
@@ -462,6 +476,8 @@ void TQLOptionsForm::FillFromSettings() {
   SaveSuggestSourceFileNameCB->setChecked(::SaveSuggestSourceFileName);
   SaveSuggestSourceDirectoryCB->setChecked(::SaveSuggestSourceDirectory);
   SetFrameColor(::BorderColor);
+  WebPQualityEdit->setText(QString::number(::WebPQuality));
+  WebPLosslessCB->setChecked(::WebPLossless);
 }
 
 void TQLOptionsForm::WriteToSettings() const {
@@ -497,6 +513,8 @@ void TQLOptionsForm::WriteToSettings() const {
   ::SaveSuggestSourceFileName = SaveSuggestSourceFileNameCB->isChecked();
   ::SaveSuggestSourceDirectory = SaveSuggestSourceDirectoryCB->isChecked();
   ::BorderColor = FFrameColor;
+  integer(WebPQualityEdit, ::WebPQuality);
+  ::WebPLossless = WebPLosslessCB->isChecked();
 }
 
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
@@ -522,7 +540,8 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       {PNGTabSheet, {"PNG-Dateiformat", "PNG file format"}},
       {PXMTabSheet, {"PBM, PGM, PPM-Dateiformate", "PBM, PGM, PPM file formats"}},
       {TIFFTabSheet, {"TIFF-Dateiformat", "TIFF file format"}},
-      {SaveTabSheet, {"Speichern unter", "Save as"}}};
+      {SaveTabSheet, {"Speichern unter", "Save as"}},
+      {WebPTabSheet, {"WebP-Dateiformat", "WebP file format"}}};
   for (const auto& [page, caption] : pages) OptionsPageControl->SetPageCaption(page, text(caption.first, caption.second));
   const auto set = [&](QWidget* w, const char* german, const char* english) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text(german, english));
@@ -571,6 +590,9 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
   set(SaveSuggestSourceFileNameCB, "Dateinamen der Quell-Grafik vorschlagen", "Suggest filename of source graphic");
   set(SaveSuggestSourceDirectoryCB, "Verzeichnis der Quell-Grafik vorschlagen", "Suggest directory of source graphic");
   set(CancelButton, "Abbruch", "Cancel");
+  set(WebPWLabel, "Schreiben", "Write");
+  set(WebPQualityLabel, "Qualität (0...100)", "Quality (0...100)");
+  set(WebPLosslessCB, "Verlustfrei", "Lossless");
 }
 
 void TQLOptionsForm::OptionsEnglishRBClick() { SetCaptions(LanguageEnglish); }
@@ -586,7 +608,8 @@ void TQLOptionsForm::Validate() {
   const TPixelGraphic* result = FResultView ? FResultView->PixelGraphicNoWait() : nullptr;
   const TOptionsValidation v = ValidateOptions(
       {text(JPEGWQualityEdit), text(FrameEdit), text(MemEdit), text(OptPalSizeEdit), text(ScreenGammaEdit),
-       text(TIFFResHorizNEdit), text(TIFFResHorizDEdit), text(TIFFResVertNEdit), text(TIFFResVertDEdit)},
+       text(TIFFResHorizNEdit), text(TIFFResHorizDEdit), text(TIFFResVertNEdit), text(TIFFResVertDEdit),
+       text(WebPQualityEdit)},
       result && result->GetWidth() > 0 && result->GetHeight() > 0);
   OKButton->setEnabled(v.OKAllowed);
   JPEGPrevButton->setEnabled(v.TestAllowed);

@@ -141,6 +141,11 @@ public:
   QWidget* SaveTabSheet;
   QCheckBox* SaveSuggestSourceFileNameCB;
   QCheckBox* SaveSuggestSourceDirectoryCB;
+  QWidget* WebPTabSheet;
+  QLabel* WebPWLabel;
+  QLabel* WebPQualityLabel;
+  QLineEdit* WebPQualityEdit;
+  QCheckBox* WebPLosslessCB;
   QPushButton* OKButton;
   QPushButton* CancelButton;
 

@@ -25,3 +25,5 @@ extern int32_t TIFFWriteYResolutionNumerator;
 extern int32_t TIFFWriteYResolutionDenominator;
 // 16-bit pixels: stretch each channel to reach 255 instead of stopping short.
 extern bool BitFieldsFullRange;
+extern int32_t WebPQuality;  // 0..100, of lossy writing
+extern bool WebPLossless;

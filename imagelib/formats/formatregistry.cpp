@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "bmpformat.h"
+#include "gifformat.h"
 #include "jpegformat.h"
 #include "langstr.h"
 #include "pcxformat.h"
@@ -14,6 +15,7 @@
 #include "stream.h"
 #include "tgaformat.h"
 #include "tiffformat.h"
+#include "webpformat.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ struct TFileFormatRegistry {
     RegisterPxMFileFormats(Readers, Writers);
     RegisterTGAFileFormats(Readers, Writers);
     RegisterTIFFFileFormats(Readers, Writers);
+    RegisterWebPFileFormats(Readers, Writers);
+    RegisterGIFFileFormats(Readers, Writers);
   }
 };
 

@@ -48,6 +48,8 @@ void ResetFormatOptions() {
   TIFFWriteXResolutionNumerator = TIFFWriteYResolutionNumerator = 300;
   TIFFWriteXResolutionDenominator = TIFFWriteYResolutionDenominator = 1;
   MaxPixels = DefaultMaxPixels;
+  WebPQuality = 80;
+  WebPLossless = false;
 }
 
 // Every setting away from its default, as a user might leave them.
@@ -92,6 +94,8 @@ void ChangeEverySetting() {
   SourceViewZoom = 2.5L;
   ResultViewFit = vfShrink;
   ResultViewZoom = 0.8L;
+  WebPQuality = 42;
+  WebPLossless = true;
   IndividualPalette->SetPaletteCount(4);
   for (int32_t i = 0; i < 4; ++i) IndividualPalette->SetPaletteEntries(i, RGB(i, 2 * i, 250));
 }
@@ -139,6 +143,8 @@ void ExpectDefaultsFromWidthPercentOn() {
   EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(IndividualPalette->PaletteIdent(), pSpecial216);
   EXPECT_FALSE(OptimizedPaletteRefine);
+  EXPECT_EQ(WebPQuality, 80);
+  EXPECT_FALSE(WebPLossless);
 }
 
 TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {
@@ -273,6 +279,8 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
       {"BorderColor", 0x1000000, [] { return BorderColor; }, 0xFFFFFF},
       {"MemWarning", 0, [] { return MemWarning; }, DefaultMemWarning()},
       {"MemWarning", 100000, [] { return MemWarning; }, DefaultMemWarning()},
+      {"WebPQuality", 101, [] { return WebPQuality; }, 80},
+      {"WebPQuality", -1, [] { return WebPQuality; }, 80},
   };
   for (const TBadValue& b : bad) {
     SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger(b.Name, b.Value); });

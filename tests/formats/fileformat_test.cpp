@@ -23,17 +23,19 @@ public:
 };
 
 constexpr const char* OpenFilter =
-    "Image files|*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; *.tga; "
-    "*.tif; *.tiff|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|JIF - JPEG (JFIF compliant)|*.jif|"
+    "Image files|*.bmp; *.dib; *.gif; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; *.tga; "
+    "*.tif; *.tiff; *.webp|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|GIF - Graphics Interchange Format|*.gif|"
+    "JIF - JPEG (JFIF compliant)|*.jif|"
     "JPEG - JPEG (JFIF compliant)|*.jpeg|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
     "PCX - Paintbrush|*.pcx|PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|"
     "PPM - Portable Pixelmap|*.ppm|RLE - Bitmap|*.rle|TGA - Truevision Targa|*.tga|"
-    "TIF - Tagged Image File Format|*.tif|TIFF - Tagged Image File Format|*.tiff|All files|*.*";
+    "TIF - Tagged Image File Format|*.tif|TIFF - Tagged Image File Format|*.tiff|WEBP - WebP|*.webp|"
+    "All files|*.*";
 
 constexpr const char* SaveFilter =
     "BMP - Bitmap|*.bmp|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
     "PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|PPM - Portable Pixelmap|*.ppm|"
-    "TGA - Truevision Targa|*.tga|TIF - Tagged Image File Format|*.tif|";
+    "TGA - Truevision Targa|*.tga|TIF - Tagged Image File Format|*.tif|WEBP - WebP|*.webp|";
 
 template <class List>
 std::string Extensions(const List& list) {
@@ -141,13 +143,13 @@ TEST(FileFormatRegistry, RegisteredEntriesInExtensionOrder) {
   TFileFormatWriters& writers = FileFormatWriters();
   SortFileFormats(readers);
   SortFileFormats(writers);
-  EXPECT_EQ(Extensions(readers), "bmp dib jif jpeg jpg pbm pcx pgm png ppm rle tga tif tiff ");
-  EXPECT_EQ(Extensions(writers), "bmp dib jif jpeg jpg pbm pgm png ppm tga tif tiff ");
+  EXPECT_EQ(Extensions(readers), "bmp dib gif jif jpeg jpg pbm pcx pgm png ppm rle tga tif tiff webp ");
+  EXPECT_EQ(Extensions(writers), "bmp dib jif jpeg jpg pbm pgm png ppm tga tif tiff webp ");
   for (const auto& r : readers) {
     EXPECT_TRUE(r->Listed());
     EXPECT_EQ(r->HasSignature(), r->Extension() != "tga") << r->Extension();
   }
-  EXPECT_EQ(readers[10]->ClassName(), "TRLEFileFormatReader");
+  EXPECT_EQ(readers[11]->ClassName(), "TRLEFileFormatReader");
   EXPECT_EQ(writers[1]->ClassName(), "TDIBFileFormatWriter");
   EXPECT_FALSE(writers[1]->Listed());
   EXPECT_EQ(writers[1]->CanWriteResolutions().Bits(), 0xFF);
@@ -223,12 +225,15 @@ TEST(FileFormatRegistry, FilterStrings) {
   // Filter indexes count listed entries; the open filter starts with all image files.
   EXPECT_EQ(OpenFilterExtension(1), "");
   EXPECT_EQ(OpenFilterExtension(2), "bmp");
-  EXPECT_EQ(OpenFilterExtension(15), "tiff");
-  EXPECT_EQ(OpenFilterExtension(16), "");
+  EXPECT_EQ(OpenFilterExtension(4), "gif");
+  EXPECT_EQ(OpenFilterExtension(16), "tiff");
+  EXPECT_EQ(OpenFilterExtension(17), "webp");
+  EXPECT_EQ(OpenFilterExtension(18), "");
   EXPECT_EQ(SaveFilterExtension(1), "bmp");
   EXPECT_EQ(SaveFilterExtension(2), "jpg");
   EXPECT_EQ(SaveFilterExtension(8), "tif");
-  EXPECT_EQ(SaveFilterExtension(9), "");
+  EXPECT_EQ(SaveFilterExtension(9), "webp");
+  EXPECT_EQ(SaveFilterExtension(10), "");
   EXPECT_EQ(SaveFilterExtension(0), "");
   EXPECT_EQ(SaveFilterIndex("jpg"), 2);
   EXPECT_EQ(SaveFilterIndex("TIF"), 8);
@@ -292,7 +297,7 @@ TEST(FileFormatRegistry, GetFileFormatInfo) {
   // Unrecognised content: the outputs are cleared.
   {
     TFileStream s(path, fmCreate);
-    s.WriteBuffer("GIF89a", 6);
+    s.WriteBuffer("XIF89a", 6);
   }
   info.Width = 7;
   EXPECT_FALSE(GetFileFormatInfo(path, 0, info));

@@ -34,7 +34,7 @@ namespace {
 
 // ---- Without widgets --------------------------------------------------------
 
-TOptionsFields ValidFields() { return {"80", "20", "8", "252", "1.8", "300", "1", "300", "1"}; }
+TOptionsFields ValidFields() { return {"80", "20", "8", "252", "1.8", "300", "1", "300", "1", "80"}; }
 
 TEST(OptionsLogic, EveryFieldOutOfRangeForbidsOK) {
   EXPECT_EQ(ValidateOptions(ValidFields(), true), (TOptionsValidation{true, true, true}));
@@ -45,7 +45,8 @@ TEST(OptionsLogic, EveryFieldOutOfRangeForbidsOK) {
       {&TOptionsFields::OptPalSize, "257"},   {&TOptionsFields::ScreenGamma, "0"},
       {&TOptionsFields::ScreenGamma, "10.5"}, {&TOptionsFields::TIFFResHorizN, "0"},
       {&TOptionsFields::TIFFResHorizD, "0"},  {&TOptionsFields::TIFFResVertN, "0"},
-      {&TOptionsFields::TIFFResVertD, "0"}};
+      {&TOptionsFields::TIFFResVertD, "0"},   {&TOptionsFields::WebPQuality, "101"},
+      {&TOptionsFields::WebPQuality, "-1"}};
   for (const auto& [field, text] : bad) {
     TOptionsFields f = ValidFields();
     f.*field = text;
@@ -138,6 +139,8 @@ protected:
     JPEGDecompMethod = 0;
     JPEGCompProgressive = false;
     TIFFWriteCompression = 1;
+    WebPQuality = 80;
+    WebPLossless = false;
     setenv("TMPDIR", Dir.Path.c_str(), 1);
   }
   void TearDown() override { unsetenv("TMPDIR"); }
@@ -165,7 +168,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
   for (auto [edit, text] : {std::pair{f->JPEGWQualityEdit, "101"}, {f->JPEGWQualityEdit, "-1"}, {f->FrameEdit, "1"},
                             {f->MemEdit, "0"}, {f->MemEdit, "-1"}, {f->OptPalSizeEdit, "1"},
                             {f->OptPalSizeEdit, "257"}, {f->ScreenGammaEdit, "0"}, {f->ScreenGammaEdit, "10.5"},
-                            {f->TIFFResVertDEdit, "0"}}) {
+                            {f->TIFFResVertDEdit, "0"}, {f->WebPQualityEdit, "101"}}) {
     const QString before = edit->text();
     Type(edit, text);
     EXPECT_FALSE(f->OKButton->isEnabled()) << edit->objectName().toStdString() << " " << text;
@@ -197,7 +200,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
 
 TEST_F(OptionsForm, EveryTabIsShownAndOpensItsPage) {
   auto f = NewForm();
-  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 2u);
+  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 3u);
   const auto [row, index] = f->OptionsPageControl->TabOf(f->TIFFTabSheet);
   QTest::mouseClick(row, Qt::LeftButton, {}, row->tabRect(index).center());
   EXPECT_EQ(f->OptionsPageControl->ActivePage(), f->TIFFTabSheet);
@@ -250,6 +253,9 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
     Press(f, f.SearchColorPreciseRB);
     Press(f, f.SaveSuggestSourceDirectoryCB);
     Press(f, f.OptPalRefineCB);
+    Type(f.WebPQualityEdit, "55");
+    Press(f, f.WebPLosslessCB);
+    EXPECT_FALSE(f.WebPQualityEdit->isEnabled());
     OnNextModal([](QWidget* w) {
       auto* d = qobject_cast<QColorDialog*>(w);
       ASSERT_TRUE(d);
@@ -269,6 +275,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_EQ(BorderColor, 0xFFFFFFu);
   EXPECT_TRUE(FastUnknownPalette);
   EXPECT_FALSE(OptimizedPaletteRefine);
+  EXPECT_EQ(WebPQuality, 80);
+  EXPECT_FALSE(WebPLossless);
 
   auto f = NewForm();
   edit(*f);
@@ -286,6 +294,9 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_TRUE(SaveSuggestSourceDirectory);
   EXPECT_TRUE(OptimizedPaletteRefine);
   EXPECT_TRUE(NewForm()->OptPalRefineCB->isChecked());
+  EXPECT_EQ(WebPQuality, 55);
+  EXPECT_TRUE(WebPLossless);
+  EXPECT_TRUE(NewForm()->WebPLosslessCB->isChecked());
   EXPECT_EQ(BorderColor, TRGB(10 | 20 << 8 | 30 << 16));
   EXPECT_EQ(TIFFWriteCompression, 5);
   EXPECT_EQ(JPEGDecompMethod, 9);
