@@ -5,8 +5,12 @@
 
 #include "fuzzreader.h"
 #include "gifformat.h"
+#include "pixellimit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Pictures of a million pixels at most: the limit itself is tested with the
+  // readers, and larger ones would only slow the search down.
+  MaxPixels = int64_t(1) << 20;
   // The last byte chooses the warning action and the frame: the first, with
   // its own palette, or a later one composed over those before it.
   const uint8_t last = size > 0 ? data[size - 1] : 0;

@@ -103,8 +103,14 @@ bool NextFrame(const TGIFFile& file, TGIFFrame& frame) {
     }
     file.Check(DGifGetImageHeader(gif));
     const GifImageDesc& d = gif->Image;
-    frame = {d.Left, d.Top, d.Width, d.Height, d.Interlace, d.ColorMap ? d.ColorMap : gif->SColorMap,
-             control.TransparentColor, control.DisposalMode};
+    frame = {d.Left,
+             d.Top,
+             d.Width,
+             d.Height,
+             d.Interlace,
+             d.ColorMap ? d.ColorMap : gif->SColorMap,
+             control.TransparentColor,
+             control.DisposalMode};
     return true;
   }
 }
@@ -170,7 +176,9 @@ bool DecodeFrame(const TGIFFile& file, const TGIFFrame& frame, TPixelGraphic& gr
 void PutIndex(uint8_t* row, int32_t x, uint8_t index, uint8_t code) {
   switch (code) {
     case 0: row[x / 8] = uint8_t((row[x / 8] & ~(0x80 >> (x % 8))) | ((index & 1) << (7 - x % 8))); break;
-    case 1: row[x / 2] = uint8_t(x % 2 ? (row[x / 2] & 0xF0) | (index & 15) : (row[x / 2] & 0x0F) | (index << 4)); break;
+    case 1:
+      row[x / 2] = uint8_t(x % 2 ? (row[x / 2] & 0xF0) | (index & 15) : (row[x / 2] & 0x0F) | (index << 4));
+      break;
     default: row[x] = index;
   }
 }
@@ -179,12 +187,12 @@ void PutIndex(uint8_t* row, int32_t x, uint8_t index, uint8_t code) {
 // canvas the frame leaves uncovered, take an entry of the graphic's
 // background colour: the transparent index's, else one after the table,
 // else (a full table) the screen's background entry.
-void ReadFirstFrame(const TGIFFile& file, const TGIFFrame& frame, int32_t width, int32_t height,
-                    TPixelGraphic& graphic, TObject* sender) {
+void ReadFirstFrame(const TGIFFile& file, const TGIFFrame& frame, int32_t width, int32_t height, TPixelGraphic& graphic,
+                    TObject* sender) {
   if (!frame.Colors) RaiseGIFError(LangStr(2));
   const int colors = std::clamp(frame.Colors->ColorCount, 1, 256);
-  const bool covered = frame.Left <= 0 && frame.Top <= 0 && frame.Left + frame.Width >= width &&
-                       frame.Top + frame.Height >= height;
+  const bool covered =
+      frame.Left <= 0 && frame.Top <= 0 && frame.Left + frame.Width >= width && frame.Top + frame.Height >= height;
   int entries = colors, background = -1;
   bool ownEntry = true;
   if (frame.Transparent >= 0 && frame.Transparent < 256) {
@@ -299,7 +307,8 @@ void TGIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   if (Index < 0) RaiseGIFError(LangStr1(7, "Index"));
   TGIFFile file(Stream);
   TGIFFrame frame;
-  if (!NextFrame(file, frame)) RaiseGIFError(Index == 0 ? GifErrorString(D_GIF_ERR_NO_IMAG_DSCR) : LangStr1(7, "Index"));
+  if (!NextFrame(file, frame))
+    RaiseGIFError(Index == 0 ? GifErrorString(D_GIF_ERR_NO_IMAG_DSCR) : LangStr1(7, "Index"));
   int32_t width = 0, height = 0;
   CanvasSize(file.Gif(), frame, width, height);
   CheckPixelLimit(width, height);

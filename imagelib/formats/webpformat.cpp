@@ -28,13 +28,10 @@ constexpr size_t FeedBytes = size_t(64) << 10;
 const TPGLangStrEntry SideText = {
     0,
     {"Width and height must be 1 to %S1 pixels", "Breite und Höhe müssen 1 bis %S1 Pixel betragen",
-     "La largeur et la hauteur doivent être de 1 à %S1 pixels",
-     "Breedte en hoogte moeten 1 tot %S1 pixels zijn",
+     "La largeur et la hauteur doivent être de 1 à %S1 pixels", "Breedte en hoogte moeten 1 tot %S1 pixels zijn",
      "El ancho y el alto deben ser de 1 a %S1 píxeles", ""}};
 
-[[noreturn]] void RaiseWebPError(const std::string& text) {
-  throw EPGWebPFileFormatReaderWriter("WebP: " + text);
-}
+[[noreturn]] void RaiseWebPError(const std::string& text) { throw EPGWebPFileFormatReaderWriter("WebP: " + text); }
 
 std::string StatusText(VP8StatusCode status) {
   switch (status) {
@@ -178,7 +175,8 @@ void ReadAnimationFrame(const std::vector<uint8_t>& data, int Index, TPixelGraph
   uint8_t* canvas = nullptr;
   for (int n = 0; n <= Index; ++n) {
     int timestamp = 0;
-    if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp)) RaiseWebPError(StatusText(VP8_STATUS_BITSTREAM_ERROR));
+    if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp))
+      RaiseWebPError(StatusText(VP8_STATUS_BITSTREAM_ERROR));
     if (RaiseProgress(graphic, sender, n, Index + 1)) break;
   }
   const TRGB background = graphic.BackGroundColor();
@@ -235,7 +233,8 @@ struct TWebPPictureFree {
 TWebPFileFormatReader::TWebPFileFormatReader() : TFileFormatReader("TWebPFileFormatReader", "webp", "WebP", true) {}
 
 bool TWebPFileFormatReader::CheckSignature(const TFileHeader& Header) const {
-  return std::equal(Header.begin(), Header.begin() + 4, "RIFF") && std::equal(Header.begin() + 8, Header.begin() + 12, "WEBP");
+  return std::equal(Header.begin(), Header.begin() + 4, "RIFF") &&
+         std::equal(Header.begin() + 8, Header.begin() + 12, "WEBP");
 }
 
 void TWebPFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {

@@ -97,20 +97,28 @@ TEST_F(GIFPeers, EveryFrameOfAnAnimationAsImageMagickComposesIt) {
   const std::string base = Dir / "base.ppm", gif = Dir / "anim.gif";
   ASSERT_TRUE(RunQuietly(Convert + " " + base + " -fill red -draw 'rectangle 5,5 14,12' " + Dir / "f1.ppm"));
   ASSERT_TRUE(RunQuietly(Convert + " " + base + " -fill blue -draw 'rectangle 20,8 30,20' " + Dir / "f2.ppm"));
-  // Optimized: later frames are small rectangles with transparency, disposed to the previous picture.
-  ASSERT_TRUE(RunQuietly(Convert + " -delay 10 " + base + " " + Dir / "f1.ppm " + Dir / "f2.ppm " +
-                         "-layers Optimize -loop 0 " + gif));
-  ASSERT_TRUE(RunQuietly(Convert + " " + gif + " -coalesce -background 'rgb(0,100,200)' -alpha remove +adjoin " +
-                         Dir / "frame-%d.ppm"));
-  EXPECT_EQ(Info(gif).ImageCount, 3);
-  EXPECT_EQ(Info(gif).SubFormat.rfind("GIF89a, ", 0), 0u);
-  EXPECT_EQ(Info(gif, 2).SubFormat.substr(Info(gif, 2).SubFormat.size() - 10), ", animated");
-  for (int index = 0; index < 3; ++index) {
-    SCOPED_TRACE(index);
-    TPixelGraphic g;
-    Load(gif, g, index);
-    EXPECT_EQ(g.BitCountNum(), index == 0 ? 2 : 3);
-    EXPECT_EQ(GraphicRGB(g), ReadPNM(Dir / ("frame-" + std::to_string(index) + ".ppm")).RGB());
+  const std::string frames[] = {
+      // Optimized: later frames are small rectangles with transparency, disposed to the previous picture.
+      base + " " + Dir / "f1.ppm " + Dir / "f2.ppm -layers Optimize",
+      // Rectangles cleared to transparency (the background colour) after they were shown.
+      base + " -dispose Background \\( " + Dir / "f1.ppm -crop 10x8+5+5 \\) \\( " + Dir / "f2.ppm" +
+          " -crop 11x13+20+8 \\)",
+  };
+  for (const std::string& how : frames) {
+    SCOPED_TRACE(how);
+    ASSERT_TRUE(RunQuietly(Convert + " -delay 10 " + how + " -loop 0 " + gif));
+    ASSERT_TRUE(RunQuietly(Convert + " " + gif + " -coalesce -background 'rgb(0,100,200)' -alpha remove +adjoin " +
+                           Dir / "frame-%d.ppm"));
+    EXPECT_EQ(Info(gif).ImageCount, 3);
+    EXPECT_EQ(Info(gif).SubFormat.rfind("GIF89a", 0), 0u);
+    EXPECT_EQ(Info(gif, 2).SubFormat.substr(Info(gif, 2).SubFormat.size() - 10), ", animated");
+    for (int index = 0; index < 3; ++index) {
+      SCOPED_TRACE(index);
+      TPixelGraphic g;
+      Load(gif, g, index);
+      EXPECT_EQ(g.BitCountNum(), index == 0 ? 2 : 3);
+      EXPECT_EQ(GraphicRGB(g), ReadPNM(Dir / ("frame-" + std::to_string(index) + ".ppm")).RGB());
+    }
   }
   TPixelGraphic g;
   EXPECT_EQ(Failure([&] { Load(gif, g, 3); }), "GIF: Index invalid");

@@ -253,7 +253,9 @@ TEST(WebPFormat, CutAndBrokenFilesAndUnwritablePictures) {
   Bytes broken(written.Memory(), written.Memory() + 40);
   for (size_t i = 20; i < broken.size(); ++i) broken[i] = uint8_t(i * 37);
   EXPECT_EQ(Failure([&] { ReadWith<TWebPFileFormatReader>(broken, g); }).rfind("WebP: ", 0), 0u);
-  EXPECT_EQ(Failure([&] { ReadWith<TWebPFileFormatReader>(Bytes{'R', 'I', 'F', 'F'}, g); }),
+  EXPECT_EQ(Failure([&] {
+              ReadWith<TWebPFileFormatReader>(Bytes{'R', 'I', 'F', 'F'}, g);
+            }),
             "WebP: Unexpected end of file");
 
   // A picture within the limit of the pixel limit's own setting only.
@@ -264,7 +266,8 @@ TEST(WebPFormat, CutAndBrokenFilesAndUnwritablePictures) {
 
   TPixelGraphic empty;
   TMemoryStream s;
-  EXPECT_EQ(Failure([&] { TWebPFileFormatWriter().Write(s, empty); }), "WebP: Width and height must be 1 to 16383 pixels");
+  EXPECT_EQ(Failure([&] { TWebPFileFormatWriter().Write(s, empty); }),
+            "WebP: Width and height must be 1 to 16383 pixels");
   SetPGLanguage(1);
   EXPECT_EQ(Failure([&] { TWebPFileFormatWriter().Write(s, empty); }),
             "WebP: Breite und Höhe müssen 1 bis 16383 Pixel betragen");
