@@ -77,7 +77,8 @@ private:
 struct TGIFFrame {
   int32_t Left = 0, Top = 0, Width = 0, Height = 0;
   bool Interlace = false;
-  // The local colour table, else the global one; null when the file has neither.
+  // The local colour table, else the global one; null when the file has
+  // neither. giflib frees a local table when it reads the next frame.
   const ColorMapObject* Colors = nullptr;
   int Transparent = NO_TRANSPARENT_COLOR;
   int Disposal = DISPOSAL_UNSPECIFIED;
@@ -325,12 +326,19 @@ void TGIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   const std::string version = Version(Stream);
   TGIFFile file(Stream);
   TGIFFrame frame, described;
+  int bits = 8, colors = 256;
   int count = 0;
   // A file cut short after its first frame still describes what it has.
   try {
     while (NextFrame(file, frame)) {
       if (count == 0) CanvasSize(file.Gif(), frame, Info.Width, Info.Height);
-      if (count == Index) described = frame;
+      if (count == Index) {
+        described = frame;
+        if (frame.Colors) {
+          bits = frame.Colors->BitsPerPixel;
+          colors = frame.Colors->ColorCount;
+        }
+      }
       ++count;
       SkipFrameData(file);
     }
@@ -340,8 +348,8 @@ void TGIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   if (count == 0) RaiseGIFError(GifErrorString(D_GIF_ERR_NO_IMAG_DSCR));
   if (Index >= count) RaiseGIFError(LangStr1(20, "Index"));
   Info.ImageCount = count;
-  Info.BitCount = described.Colors ? described.Colors->BitsPerPixel : 8;
-  Info.ColorCount = std::to_string(described.Colors ? described.Colors->ColorCount : 256);
+  Info.BitCount = bits;
+  Info.ColorCount = std::to_string(colors);
   Info.SubFormat = version;
   if (described.Interlace) Info.SubFormat += ", interlaced";
   if (described.Transparent != NO_TRANSPARENT_COLOR) Info.SubFormat += ", transparent";
