@@ -224,7 +224,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Integer("ResultViewFit", ResultViewFit, vfZoom, vfAlways) &&
          v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom) &&
          v.Integer("AVIFCompQuality", AVIFCompQuality, 0, 100) && v.Integer("AVIFCompSpeed", AVIFCompSpeed, 0, 9) &&
-         v.Boolean("ConvertToSRGB", ConvertToSRGB) && v.Boolean("JPEGOptimizeCoding", JPEGOptimizeCoding));
+         v.Boolean("ConvertToSRGB", ConvertToSRGB) && v.Boolean("JPEGOptimizeCoding", JPEGOptimizeCoding) &&
+         v.Integer("WebPQuality", WebPQuality, 0, 100) && v.Boolean("WebPLossless", WebPLossless));
 }
 
 }  // namespace
@@ -330,6 +331,8 @@ void SaveSettings(const TSettingsStore& store) {
   integer("AVIFCompSpeed", AVIFCompSpeed);
   boolean("ConvertToSRGB", ConvertToSRGB);
   boolean("JPEGOptimizeCoding", JPEGOptimizeCoding);
+  integer("WebPQuality", WebPQuality);
+  boolean("WebPLossless", WebPLossless);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

@@ -12,7 +12,7 @@ quillet_install_deps clang libclang-rt-14-dev
 BUILD=$ROOT/build-fuzz
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_BUILD_FUZZ=ON \
   -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF >/dev/null
-TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz heif_fuzz icc_fuzz)
+TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz heif_fuzz icc_fuzz webp_fuzz gif_fuzz)
 [ $# -gt 1 ] && TARGETS=("${@:2}")
 cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}"
 
@@ -55,6 +55,13 @@ if [ ! -d "$SEEDS" ]; then
     make_seed -profile "$icc/$p.icc" "$SEEDS/$p.tif"
   done
   make_seed -colorspace CMYK "$SEEDS/cmyk.jpg"
+  # WebP lossy, lossless, with alpha and animated; GIF plain, interlaced, transparent and animated.
+  make_seed -quality 80 "$SEEDS/a.webp"; make_seed -define webp:lossless=true "$SEEDS/b.webp"
+  make_seed -alpha set -channel A -evaluate set 60% +channel "$SEEDS/c.webp"
+  /usr/bin/convert -delay 10 "$src" \( "$src" -flip \) -loop 0 "$SEEDS/d.webp" 2>/dev/null || true
+  make_seed "$SEEDS/a.gif"; make_seed -colors 16 -interlace GIF "$SEEDS/b.gif"
+  make_seed -fuzz 20% -transparent white "$SEEDS/c.gif"
+  /usr/bin/convert -delay 10 "$src" \( "$src" -flip -crop 6x4+2+1 \) -layers Optimize -loop 0 "$SEEDS/d.gif" 2>/dev/null || true
   rm -f "$src"
 fi
 

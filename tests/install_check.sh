@@ -55,7 +55,8 @@ if [ -f "$desktop" ]; then
   mime=$(sed -n 's/^MimeType=//p' "$desktop")
   for type in image/bmp image/x-bmp image/x-ms-bmp image/jpeg image/png image/x-pcx image/vnd.zbrush.pcx \
               image/x-portable-bitmap image/x-portable-graymap image/x-portable-pixmap image/x-portable-anymap \
-              image/x-tga image/x-targa image/tiff image/avif image/heic image/heif; do
+              image/x-tga image/x-targa image/tiff image/avif image/heic image/heif \
+              image/webp image/gif; do
     case ";$mime" in *";$type;"*) ;; *) fail "MimeType lacks $type" ;; esac
   done
   if need desktop-file-validate desktop-file-utils; then

@@ -383,6 +383,10 @@ const std::vector<TOptionInfo>& OptionInfos() {
        "JPEG mit den Standard-Huffman-Tabellen statt mit für das Bild erstellten schreiben",
        [](bool de) { return std::string(de ? "optimiert " : "optimized ") + OnOff(JPEGOptimizeCoding, de); },
        [](P&, O& o) { o.JPEGOptimizeCoding = false; }},
+      {"--webp-quality", "N", "quality of lossy WebP, 0-100", "Qualität von verlustbehaftetem WebP, 0-100",
+       [](bool) { return std::to_string(WebPQuality); }, [](P& p, O& o) { o.WebPQuality = p.Integer(0, 100); }},
+      {"--webp-lossless", nullptr, "write WebP lossless", "WebP verlustfrei schreiben",
+       [](bool de) { return OnOff(WebPLossless, de); }, [](P&, O& o) { o.WebPLossless = true; }},
 
       {nullptr, nullptr, "Batch and output:", "Stapelbetrieb und Ausgabe:", nullptr, nullptr},
       {"--output-dir", "DIR", "save each INPUT as DIR/<name>.EXT", "jede INPUT-Datei als DIR/<Name>.EXT speichern",

@@ -91,6 +91,8 @@ struct TCliOptions {
   std::optional<int32_t> AVIFCompSpeed;
   std::optional<bool> ConvertToSRGB;
   std::optional<bool> JPEGOptimizeCoding;
+  std::optional<int32_t> WebPQuality;
+  std::optional<bool> WebPLossless;
 };
 
 // The language that --language names, read before anything else so that

@@ -79,6 +79,9 @@ void CheckIneffectiveOptions(const TCliOptions& o) {
            : o.OptimizedPaletteIncludeSys ? "--no-system-colors"
                                           : "--refine-palette",
            "unless the optimized palette is chosen", "ohne Wahl der optimierten Palette", "--palette optimized");
+  if (WebPLossless && o.WebPQuality)
+    refuse("--webp-quality", "with lossless WebP", "bei verlustfreiem WebP",
+           Text("Leave out --webp-lossless or --webp-quality.", "--webp-lossless oder --webp-quality weglassen."));
 }
 
 [[noreturn]] void RefuseDepth(const std::string& palette, int32_t size, int32_t code, const std::string& hint) {
@@ -186,6 +189,8 @@ void ApplyCliOptions(const TCliOptions& o) {
   Override(AVIFCompSpeed, o.AVIFCompSpeed);
   Override(ConvertToSRGB, o.ConvertToSRGB);
   Override(JPEGOptimizeCoding, o.JPEGOptimizeCoding);
+  Override(WebPQuality, o.WebPQuality);
+  Override(WebPLossless, o.WebPLossless);
 
   CheckIneffectiveOptions(o);
   if (!o.IndividualPaletteFile.empty()) LoadIndividualPalette(o.IndividualPaletteFile);

@@ -192,6 +192,11 @@ std::string SaveAdviceText(const std::string& Extension, uint8_t BitCountNum, TP
     advice =
         de ? R"A(Das PPM-Format eignet sich besonders für die Speicherung von True-Color Grafiken. Um eine maximale Qualität zu erhalten sollten Sie daher auf der "Ergebnis"-Seite "24 Bit (True Color)" wählen. Für die Speicherung von Grafiken mit bestimmten Paletten benutzen Sie besser ein anderes Dateiformat, z.B. BMP oder PNG.)A"
            : R"A(The PPM-format is specially suited to save True-Color graphics. You should select 24 bit (True Color)" on the "Result"-page to achieve best quality. You should use another format, e.g. BMP or PNG, to save graphics with special palettes.)A";
+  } else if (Extension == "webp") {
+    if (BitCountNum == 3) return {};
+    advice =
+        de ? R"A(Das WebP-Format speichert nur True-Color Grafiken; eine Grafik mit Palette wird als True-Color gespeichert. Um eine maximale Qualität zu erhalten sollten Sie daher auf der "Ergebnis"-Seite "24 Bit (True Color)" wählen. Um die Palette zu behalten, benutzen Sie ein anderes Dateiformat, z.B. BMP oder PNG.)A"
+           : R"A(The WebP-format holds True-Color graphics only; a graphic with a palette is saved as True-Color. You should select "24 bit (True Color)" on the "Result"-page to achieve best quality. You should use another format, e.g. BMP or PNG, to keep the palette.)A";
   } else if (Extension == "pgm") {
     if (BitCountNum == 2 && PaletteIdent == pGray256) return {};
     advice =

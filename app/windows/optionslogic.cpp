@@ -44,7 +44,7 @@ TOptionsValidation ValidateOptions(const TOptionsFields& f, bool ResultPresent) 
       AllOf({IntegerIn(f.JPEGWQuality, 0, 100), IntegerIn(f.Frame, 2, 1000), IntegerIn(f.Mem, 1, MaxMemWarning),
              IntegerIn(f.OptPalSize, 2, 256), gamma, IntegerIn(f.TIFFResHorizN, 1, Max),
              IntegerIn(f.TIFFResHorizD, 1, Max), IntegerIn(f.TIFFResVertN, 1, Max), IntegerIn(f.TIFFResVertD, 1, Max),
-             IntegerIn(f.AVIFQuality, 0, 100), IntegerIn(f.AVIFSpeed, 0, 9)});
+             IntegerIn(f.AVIFQuality, 0, 100), IntegerIn(f.AVIFSpeed, 0, 9), IntegerIn(f.WebPQuality, 0, 100)});
   if (!ok) return v;
   v.OKAllowed = *ok;
   const std::optional<bool> test =

@@ -10,6 +10,7 @@ struct TOptionsFields {
   std::string JPEGWQuality, Frame, Mem, OptPalSize, ScreenGamma;
   std::string TIFFResHorizN, TIFFResHorizD, TIFFResVertN, TIFFResVertD;
   std::string AVIFQuality, AVIFSpeed;
+  std::string WebPQuality;
 };
 
 struct TOptionsValidation {

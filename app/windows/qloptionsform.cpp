@@ -387,6 +387,20 @@ void TQLOptionsForm::BuildControls() {
   l->addWidget(SaveSuggestSourceDirectoryCB);
   l->addStretch(1);
 
+  p = WebPTabSheet = NewPage("WebPTabSheet");
+  WebPWLabel = Named(new QLabel(p), "WebPWLabel");
+  WebPQualityLabel = Named(new QLabel(p), "WebPQualityLabel");
+  WebPQualityEdit = NumberEdit(p, "WebPQualityEdit", 4);
+  WebPLosslessCB = Named(new QCheckBox(p), "WebPLosslessCB");
+  WebPQualityLabel->setBuddy(WebPQualityEdit);
+  l = column(p);
+  l->addWidget(WebPWLabel);
+  l->addLayout(row({WebPQualityLabel, WebPQualityEdit}));
+  l->addWidget(WebPLosslessCB);
+  l->addStretch(1);
+  // Lossless files have no quality to choose.
+  connect(WebPLosslessCB, &QCheckBox::toggled, this, [this](bool on) { WebPQualityEdit->setEnabled(!on); });
+
   p = AVIFTabSheet = NewPage("AVIFTabSheet");
   AVIFQualityLabel = Named(new QLabel(p), "AVIFQualityLabel");
   AVIFQualityEdit = NumberEdit(p, "AVIFQualityEdit", 4);
@@ -429,7 +443,8 @@ void TQLOptionsForm::BuildControls() {
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   for (QLineEdit* e : {OptPalSizeEdit, FrameEdit, JPEGWQualityEdit, ScreenGammaEdit, MemEdit, TIFFResHorizNEdit,
-                       TIFFResHorizDEdit, TIFFResVertNEdit, TIFFResVertDEdit, AVIFQualityEdit, AVIFSpeedEdit})
+                       TIFFResHorizDEdit, TIFFResVertNEdit, TIFFResVertDEdit, AVIFQualityEdit, AVIFSpeedEdit,
+                       WebPQualityEdit})
     connect(e, &QLineEdit::textChanged, this, [this] { EditChange(); });
   connect(OptionsEnglishRB, &QRadioButton::clicked, this, [this] { OptionsEnglishRBClick(); });
   connect(OptionsDeutschRB, &QRadioButton::clicked, this, [this] { OptionsDeutschRBClick(); });
@@ -497,6 +512,8 @@ void TQLOptionsForm::FillFromSettings() {
   AVIFSpeedEdit->setText(QString::number(::AVIFCompSpeed));
   JPEGWOptimizeCB->setChecked(::JPEGOptimizeCoding);
   ConvertToSRGBCB->setChecked(::ConvertToSRGB);
+  WebPQualityEdit->setText(QString::number(::WebPQuality));
+  WebPLosslessCB->setChecked(::WebPLossless);
 }
 
 void TQLOptionsForm::WriteToSettings() const {
@@ -536,6 +553,8 @@ void TQLOptionsForm::WriteToSettings() const {
   integer(AVIFSpeedEdit, ::AVIFCompSpeed);
   ::JPEGOptimizeCoding = JPEGWOptimizeCB->isChecked();
   ::ConvertToSRGB = ConvertToSRGBCB->isChecked();
+  integer(WebPQualityEdit, ::WebPQuality);
+  ::WebPLossless = WebPLosslessCB->isChecked();
 }
 
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
@@ -562,6 +581,7 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       {PXMTabSheet, {"PBM, PGM, PPM-Dateiformate", "PBM, PGM, PPM file formats"}},
       {TIFFTabSheet, {"TIFF-Dateiformat", "TIFF file format"}},
       {SaveTabSheet, {"Speichern unter", "Save as"}},
+      {WebPTabSheet, {"WebP-Dateiformat", "WebP file format"}},
       {AVIFTabSheet, {"AVIF-Dateiformat", "AVIF file format"}},
       {ColourTabSheet, {"Farbprofile", "Colour profiles"}}};
   for (const auto& [page, caption] : pages) OptionsPageControl->SetPageCaption(page, text(caption.first, caption.second));
@@ -623,6 +643,9 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       "Adobe RGB oder ähnlichen Farbräumen wirken blass.",
       "Quillet writes sRGB. Without the conversion the stored colour values stay, and pictures in "
       "Adobe RGB or similar colour spaces look dull.");
+  set(WebPWLabel, "Schreiben", "Write");
+  set(WebPQualityLabel, "Qualität (0...100)", "Quality (0...100)");
+  set(WebPLosslessCB, "Verlustfrei", "Lossless");
 }
 
 void TQLOptionsForm::OptionsEnglishRBClick() { SetCaptions(LanguageEnglish); }
@@ -639,7 +662,7 @@ void TQLOptionsForm::Validate() {
   const TOptionsValidation v = ValidateOptions(
       {text(JPEGWQualityEdit), text(FrameEdit), text(MemEdit), text(OptPalSizeEdit), text(ScreenGammaEdit),
        text(TIFFResHorizNEdit), text(TIFFResHorizDEdit), text(TIFFResVertNEdit), text(TIFFResVertDEdit),
-       text(AVIFQualityEdit), text(AVIFSpeedEdit)},
+       text(AVIFQualityEdit), text(AVIFSpeedEdit), text(WebPQualityEdit)},
       result && result->GetWidth() > 0 && result->GetHeight() > 0);
   OKButton->setEnabled(v.OKAllowed);
   JPEGPrevButton->setEnabled(v.TestAllowed);

@@ -145,6 +145,11 @@ public:
   QWidget* ColourTabSheet;
   QCheckBox* ConvertToSRGBCB;
   QLabel* ConvertToSRGBLabel;
+  QWidget* WebPTabSheet;
+  QLabel* WebPWLabel;
+  QLabel* WebPQualityLabel;
+  QLineEdit* WebPQualityEdit;
+  QCheckBox* WebPLosslessCB;
   QPushButton* OKButton;
   QPushButton* CancelButton;
   QWidget* AVIFTabSheet;

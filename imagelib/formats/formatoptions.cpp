@@ -19,3 +19,5 @@ int32_t TIFFWriteYResolutionDenominator = 1;
 bool BitFieldsFullRange = true;
 bool ConvertToSRGB = true;
 bool JPEGOptimizeCoding = true;
+int32_t WebPQuality = 80;
+bool WebPLossless = false;

@@ -29,3 +29,5 @@ extern bool BitFieldsFullRange;
 extern bool ConvertToSRGB;
 // Write JPEG with Huffman tables made for the picture: smaller, same pixels.
 extern bool JPEGOptimizeCoding;
+extern int32_t WebPQuality;  // 0..100, of lossy writing
+extern bool WebPLossless;

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "bmpformat.h"
+#include "gifformat.h"
 #include "heifformat.h"
 #include "jpegformat.h"
 #include "langstr.h"
@@ -15,6 +16,7 @@
 #include "stream.h"
 #include "tgaformat.h"
 #include "tiffformat.h"
+#include "webpformat.h"
 
 namespace {
 
@@ -33,6 +35,8 @@ struct TFileFormatRegistry {
     RegisterTGAFileFormats(Readers, Writers);
     RegisterTIFFFileFormats(Readers, Writers);
     RegisterHEIFFileFormats(Readers, Writers);
+    RegisterWebPFileFormats(Readers, Writers);
+    RegisterGIFFileFormats(Readers, Writers);
   }
 };
 

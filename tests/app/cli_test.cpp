@@ -404,7 +404,7 @@ TEST(CliHelp, ListsEveryOptionWithItsDefault) {
         "--tiff-white-is-zero", "--tiff-resolution-unit", "--tiff-x-resolution", "--tiff-y-resolution",
         "--max-pixels", "--no-gamma-correction", "--no-write-gamma", "--screen-gamma", "--output-dir",
         "--format", "--jobs", "--info", "--quiet", "--strict", "--use-settings", "--language", "--help",
-        "--version", "--keep-colour-values", "--no-jpeg-optimize"})
+        "--version", "--keep-colour-values", "--no-jpeg-optimize", "--webp-quality", "--webp-lossless"})
     EXPECT_NE(help.find(std::string(" ") + option + " "), std::string::npos) << option;
   for (const char* value : {"[default: 50%]", "[default: 19]", "[default: truecolor]", "[default: 252]",
                             "[default: precise]", "[default: 50]", "[default: FFFFFF]", "[default: 80]",
@@ -957,6 +957,51 @@ TEST(CliProgram, ReadsHEICAndAVIFAndWritesAVIFWithItsOptions) {
   EXPECT_NE(UsageHint({"--avif-speed", "10", "a.bmp", "b.avif"}), "");
   const std::string help = CliHelpText(LanguageEnglish);
   EXPECT_TRUE(Has(help, "--avif-quality N") && Has(help, "[default: 60]") && Has(help, "--avif-speed N"));
+}
+
+TEST(CliProgram, ReadsWebPAndGIFAndWritesWebPAsAsked) {
+  if (std::system("command -v cwebp dwebp >/dev/null && test -x /usr/bin/convert") != 0)
+    GTEST_SKIP() << "the webp tools or ImageMagick are not installed";
+  TTempDirectory dir;
+  const std::string source = dir / "source.ppm";
+  ASSERT_EQ(std::system(("/usr/bin/convert -size 20x10 -seed 3 plasma:fractal -depth 8 " + source).c_str()), 0);
+  const struct {
+    const char* name;
+    std::string write;  // "$S" is the source
+    const char* subFormat;
+    int frames;
+  } files[] = {
+      {"lossy.webp", "cwebp -quiet -q 80 $S -o $F", "lossy", 1},
+      {"lossless.webp", "cwebp -quiet -lossless $S -o $F", "lossless", 1},
+      {"interlaced.gif", "/usr/bin/convert $S -interlace GIF $F", "GIF89a, interlaced", 1},
+      {"animated.gif", "/usr/bin/convert -delay 10 $S \\( $S -flip \\) -loop 0 $F", "GIF89a, animated", 2},
+  };
+  std::vector<std::string> args = {"--output-dir", dir / "small", "--format", "webp", "--webp-lossless"},
+                           info = {"--info"};
+  for (const auto& f : files) {
+    const std::string command = "S=" + source + " F=" + (dir / f.name) + "; " + f.write;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    args.push_back(dir / f.name);
+    info.push_back(dir / f.name);
+  }
+  const TCliRun described = RunCli(info);
+  EXPECT_EQ(described.Status, 0) << described.Err;
+  for (const auto& f : files)
+    EXPECT_NE(described.Out.find(std::string("SubFormat: ") + f.subFormat + "\nDetails: \nWidth: 20\nHeight: 10\n"),
+              std::string::npos)
+        << f.name << described.Out;
+  EXPECT_NE(described.Out.find("ImageCount: 2\n"), std::string::npos);
+
+  std::filesystem::create_directory(dir / "small");
+  const TCliRun shrunk = RunCli(args);
+  EXPECT_EQ(shrunk.Status, 0) << shrunk.Err;
+  EXPECT_EQ(Listing(dir / "small"), "animated.webp interlaced.webp lossless.webp lossy.webp");
+  // What we write is WebP as its own decoder reads it, at half the size.
+  EXPECT_EQ(std::system(("dwebp -quiet " + (dir / "small/lossy.webp") + " -ppm -o " + (dir / "d.ppm")).c_str()), 0);
+  EXPECT_EQ(std::system(("head -c 9 " + (dir / "d.ppm") + " | grep -q '10 5'").c_str()), 0);
+  const TCliRun refused = RunCli({"--webp-lossless", "--webp-quality", "50", dir / "lossy.webp", dir / "o.webp"});
+  EXPECT_EQ(refused.Status, 2);
+  EXPECT_TRUE(Has(refused.Err, "--webp-quality does nothing ")) << refused.Err;
 }
 
 }  // namespace

@@ -51,6 +51,8 @@ void ResetFormatOptions() {
   MaxPixels = DefaultMaxPixels;
   AVIFCompQuality = 60;
   AVIFCompSpeed = 6;
+  WebPQuality = 80;
+  WebPLossless = false;
 }
 
 // Every setting away from its default, as a user might leave them.
@@ -98,6 +100,8 @@ void ChangeEverySetting() {
   ResultViewZoom = 0.8L;
   AVIFCompQuality = 35;
   AVIFCompSpeed = 2;
+  WebPQuality = 42;
+  WebPLossless = true;
   IndividualPalette->SetPaletteCount(4);
   for (int32_t i = 0; i < 4; ++i) IndividualPalette->SetPaletteEntries(i, RGB(i, 2 * i, 250));
 }
@@ -146,6 +150,8 @@ void ExpectDefaultsFromWidthPercentOn() {
   EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(IndividualPalette->PaletteIdent(), pSpecial216);
   EXPECT_FALSE(OptimizedPaletteRefine);
+  EXPECT_EQ(WebPQuality, 80);
+  EXPECT_FALSE(WebPLossless);
 }
 
 TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {
@@ -282,6 +288,8 @@ TEST_F(SettingsTest, LoadStopsAtFirstUnreadableValueAndDropsUnusableOnes) {
       {"MemWarning", 100000, [] { return MemWarning; }, DefaultMemWarning()},
       {"AVIFCompQuality", 101, [] { return AVIFCompQuality; }, 60},
       {"AVIFCompSpeed", 10, [] { return AVIFCompSpeed; }, 6},
+      {"WebPQuality", 101, [] { return WebPQuality; }, 80},
+      {"WebPQuality", -1, [] { return WebPQuality; }, 80},
   };
   for (const TBadValue& b : bad) {
     SaveChangedThenEdit([&](TSettingsKey& key) { key.WriteInteger(b.Name, b.Value); });

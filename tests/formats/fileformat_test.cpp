@@ -23,20 +23,22 @@ public:
 };
 
 constexpr const char* OpenFilter =
-    "Image files|*.avif; *.bmp; *.dib; *.heic; *.heif; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; "
-    "*.rle; *.tga; *.tif; *.tiff|AVIF - AV1 Image File Format|*.avif|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|"
+    "Image files|*.avif; *.bmp; *.dib; *.gif; *.heic; *.heif; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; "
+    "*.ppm; *.rle; *.tga; *.tif; *.tiff; *.webp|AVIF - AV1 Image File Format|*.avif|BMP - Bitmap|*.bmp|"
+    "DIB - Bitmap|*.dib|GIF - Graphics Interchange Format|*.gif|"
     "HEIC - High Efficiency Image File Format|*.heic|HEIF - High Efficiency Image File Format|*.heif|"
     "JIF - JPEG (JFIF compliant)|*.jif|"
     "JPEG - JPEG (JFIF compliant)|*.jpeg|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
     "PCX - Paintbrush|*.pcx|PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|"
     "PPM - Portable Pixelmap|*.ppm|RLE - Bitmap|*.rle|TGA - Truevision Targa|*.tga|"
-    "TIF - Tagged Image File Format|*.tif|TIFF - Tagged Image File Format|*.tiff|All files|*.*";
+    "TIF - Tagged Image File Format|*.tif|TIFF - Tagged Image File Format|*.tiff|WEBP - WebP|*.webp|"
+    "All files|*.*";
 
 constexpr const char* SaveFilter =
     "AVIF - AV1 Image File Format|*.avif|BMP - Bitmap|*.bmp|JPG - JPEG (JFIF compliant)|*.jpg|"
     "PBM - Portable Bitmap|*.pbm|"
     "PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|PPM - Portable Pixelmap|*.ppm|"
-    "TGA - Truevision Targa|*.tga|TIF - Tagged Image File Format|*.tif|";
+    "TGA - Truevision Targa|*.tga|TIF - Tagged Image File Format|*.tif|WEBP - WebP|*.webp|";
 
 template <class List>
 std::string Extensions(const List& list) {
@@ -144,13 +146,14 @@ TEST(FileFormatRegistry, RegisteredEntriesInExtensionOrder) {
   TFileFormatWriters& writers = FileFormatWriters();
   SortFileFormats(readers);
   SortFileFormats(writers);
-  EXPECT_EQ(Extensions(readers), "avif bmp dib heic heif jif jpeg jpg pbm pcx pgm png ppm rle tga tif tiff ");
-  EXPECT_EQ(Extensions(writers), "avif bmp dib jif jpeg jpg pbm pgm png ppm tga tif tiff ");
+  EXPECT_EQ(Extensions(readers),
+            "avif bmp dib gif heic heif jif jpeg jpg pbm pcx pgm png ppm rle tga tif tiff webp ");
+  EXPECT_EQ(Extensions(writers), "avif bmp dib jif jpeg jpg pbm pgm png ppm tga tif tiff webp ");
   for (const auto& r : readers) {
     EXPECT_TRUE(r->Listed());
     EXPECT_EQ(r->HasSignature(), r->Extension() != "tga") << r->Extension();
   }
-  EXPECT_EQ(readers[13]->ClassName(), "TRLEFileFormatReader");
+  EXPECT_EQ(readers[14]->ClassName(), "TRLEFileFormatReader");
   EXPECT_EQ(writers[2]->ClassName(), "TDIBFileFormatWriter");
   EXPECT_FALSE(writers[2]->Listed());
   EXPECT_EQ(writers[2]->CanWriteResolutions().Bits(), 0xFF);
@@ -226,12 +229,15 @@ TEST(FileFormatRegistry, FilterStrings) {
   // Filter indexes count listed entries; the open filter starts with all image files.
   EXPECT_EQ(OpenFilterExtension(1), "");
   EXPECT_EQ(OpenFilterExtension(2), "avif");
-  EXPECT_EQ(OpenFilterExtension(18), "tiff");
-  EXPECT_EQ(OpenFilterExtension(19), "");
+  EXPECT_EQ(OpenFilterExtension(5), "gif");
+  EXPECT_EQ(OpenFilterExtension(19), "tiff");
+  EXPECT_EQ(OpenFilterExtension(20), "webp");
+  EXPECT_EQ(OpenFilterExtension(21), "");
   EXPECT_EQ(SaveFilterExtension(1), "avif");
   EXPECT_EQ(SaveFilterExtension(3), "jpg");
   EXPECT_EQ(SaveFilterExtension(9), "tif");
-  EXPECT_EQ(SaveFilterExtension(10), "");
+  EXPECT_EQ(SaveFilterExtension(10), "webp");
+  EXPECT_EQ(SaveFilterExtension(11), "");
   EXPECT_EQ(SaveFilterExtension(0), "");
   EXPECT_EQ(SaveFilterIndex("jpg"), 3);
   EXPECT_EQ(SaveFilterIndex("TIF"), 9);
@@ -295,7 +301,7 @@ TEST(FileFormatRegistry, GetFileFormatInfo) {
   // Unrecognised content: the outputs are cleared.
   {
     TFileStream s(path, fmCreate);
-    s.WriteBuffer("GIF89a", 6);
+    s.WriteBuffer("XIF89a", 6);
   }
   info.Width = 7;
   EXPECT_FALSE(GetFileFormatInfo(path, 0, info));

@@ -98,6 +98,9 @@ TEST(MainFormLogic, SaveAdvice) {
   EXPECT_EQ(SaveAdviceText("pbm", 1, pSys16, LanguageEnglish),
             "The PBM-format is specially suited to save Black&White graphics.\r\rSave anyway?");
   EXPECT_EQ(SaveAdviceText("png", 0, pUnknown, LanguageEnglish), "");
+  EXPECT_EQ(SaveAdviceText("webp", 3, pTrueColor, LanguageEnglish), "");
+  EXPECT_EQ(SaveAdviceText("webp", 2, pGray256, LanguageEnglish).substr(0, 15), "The WebP-format");
+  EXPECT_EQ(SaveAdviceText("webp", 0, pBlackWhite, LanguageGerman).substr(0, 15), "Das WebP-Format");
 }
 
 TEST(MainFormLogic, StatusBarAndFiles) {

@@ -35,7 +35,7 @@ namespace {
 
 // ---- Without widgets --------------------------------------------------------
 
-TOptionsFields ValidFields() { return {"80", "20", "8", "252", "1.8", "300", "1", "300", "1", "60", "6"}; }
+TOptionsFields ValidFields() { return {"80", "20", "8", "252", "1.8", "300", "1", "300", "1", "60", "6", "80"}; }
 
 TEST(OptionsLogic, EveryFieldOutOfRangeForbidsOK) {
   EXPECT_EQ(ValidateOptions(ValidFields(), true), (TOptionsValidation{true, true, true}));
@@ -47,7 +47,8 @@ TEST(OptionsLogic, EveryFieldOutOfRangeForbidsOK) {
       {&TOptionsFields::ScreenGamma, "10.5"}, {&TOptionsFields::TIFFResHorizN, "0"},
       {&TOptionsFields::TIFFResHorizD, "0"},  {&TOptionsFields::TIFFResVertN, "0"},
       {&TOptionsFields::TIFFResVertD, "0"},   {&TOptionsFields::AVIFQuality, "101"},
-      {&TOptionsFields::AVIFSpeed, "10"},     {&TOptionsFields::AVIFSpeed, "-1"}};
+      {&TOptionsFields::AVIFSpeed, "10"},     {&TOptionsFields::AVIFSpeed, "-1"},
+      {&TOptionsFields::WebPQuality, "101"},  {&TOptionsFields::WebPQuality, "-1"}};
   for (const auto& [field, text] : bad) {
     TOptionsFields f = ValidFields();
     f.*field = text;
@@ -144,6 +145,8 @@ protected:
     TIFFWriteCompression = 1;
     AVIFCompQuality = 60;
     AVIFCompSpeed = 6;
+    WebPQuality = 80;
+    WebPLossless = false;
     setenv("TMPDIR", Dir.Path.c_str(), 1);
   }
   void TearDown() override { unsetenv("TMPDIR"); }
@@ -171,7 +174,8 @@ TEST_F(OptionsForm, ValidationAsTyped) {
   for (auto [edit, text] : {std::pair{f->JPEGWQualityEdit, "101"}, {f->JPEGWQualityEdit, "-1"}, {f->FrameEdit, "1"},
                             {f->MemEdit, "0"}, {f->MemEdit, "-1"}, {f->OptPalSizeEdit, "1"},
                             {f->OptPalSizeEdit, "257"}, {f->ScreenGammaEdit, "0"}, {f->ScreenGammaEdit, "10.5"},
-                            {f->TIFFResVertDEdit, "0"}, {f->AVIFQualityEdit, "101"}, {f->AVIFSpeedEdit, "10"}}) {
+                            {f->TIFFResVertDEdit, "0"}, {f->AVIFQualityEdit, "101"}, {f->AVIFSpeedEdit, "10"},
+                            {f->WebPQualityEdit, "101"}}) {
     const QString before = edit->text();
     Type(edit, text);
     EXPECT_FALSE(f->OKButton->isEnabled()) << edit->objectName().toStdString() << " " << text;
@@ -260,6 +264,9 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
     Press(f, f.OptPalRefineCB);
     Press(f, f.JPEGWOptimizeCB);
     Press(f, f.ConvertToSRGBCB);
+    Type(f.WebPQualityEdit, "55");
+    Press(f, f.WebPLosslessCB);
+    EXPECT_FALSE(f.WebPQualityEdit->isEnabled());
     OnNextModal([](QWidget* w) {
       auto* d = qobject_cast<QColorDialog*>(w);
       ASSERT_TRUE(d);
@@ -281,6 +288,8 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_EQ(BorderColor, 0xFFFFFFu);
   EXPECT_TRUE(FastUnknownPalette);
   EXPECT_FALSE(OptimizedPaletteRefine);
+  EXPECT_EQ(WebPQuality, 80);
+  EXPECT_FALSE(WebPLossless);
 
   auto f = NewForm();
   edit(*f);
@@ -303,6 +312,9 @@ TEST_F(OptionsForm, OKWritesBackAndCancelChangesNothing) {
   EXPECT_TRUE(SaveSuggestSourceDirectory);
   EXPECT_TRUE(OptimizedPaletteRefine);
   EXPECT_TRUE(NewForm()->OptPalRefineCB->isChecked());
+  EXPECT_EQ(WebPQuality, 55);
+  EXPECT_TRUE(WebPLossless);
+  EXPECT_TRUE(NewForm()->WebPLosslessCB->isChecked());
   EXPECT_EQ(BorderColor, TRGB(10 | 20 << 8 | 30 << 16));
   EXPECT_EQ(TIFFWriteCompression, 5);
   EXPECT_EQ(JPEGDecompMethod, 9);
