@@ -221,7 +221,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Integer("SourceViewFit", SourceViewFit, vfZoom, vfAlways) &&
          v.Float("SourceViewZoom", SourceViewZoom, 0, MaxViewZoom) &&
          v.Integer("ResultViewFit", ResultViewFit, vfZoom, vfAlways) &&
-         v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom));
+         v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom) && v.Boolean("AutoOrient", AutoOrient) &&
+         v.Boolean("KeepPhotoInfo", KeepPhotoInfo));
 }
 
 }  // namespace
@@ -323,6 +324,8 @@ void SaveSettings(const TSettingsStore& store) {
   real("SourceViewZoom", SourceViewZoom);
   integer("ResultViewFit", ResultViewFit);
   real("ResultViewZoom", ResultViewZoom);
+  boolean("AutoOrient", AutoOrient);
+  boolean("KeepPhotoInfo", KeepPhotoInfo);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

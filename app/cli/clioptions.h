@@ -87,6 +87,8 @@ struct TCliOptions {
   std::optional<bool> WriteGamma;
   std::optional<long double> ScreenGamma;
   std::optional<int64_t> MaxPixels;
+  std::optional<bool> AutoOrient;
+  std::optional<bool> KeepPhotoInfo;
 };
 
 // The language that --language names, read before anything else so that

@@ -181,6 +181,8 @@ void ApplyCliOptions(const TCliOptions& o) {
   Override(TIFFWriteYResolutionDenominator, o.TIFFWriteYResolutionDenominator);
   Override(ScreenGamma, o.ScreenGamma);
   Override(MaxPixels, o.MaxPixels);
+  Override(AutoOrient, o.AutoOrient);
+  Override(KeepPhotoInfo, o.KeepPhotoInfo);
 
   CheckIneffectiveOptions(o);
   if (!o.IndividualPaletteFile.empty()) LoadIndividualPalette(o.IndividualPaletteFile);

@@ -382,6 +382,14 @@ void TQLOptionsForm::BuildControls() {
   l->addWidget(SaveSuggestSourceDirectoryCB);
   l->addStretch(1);
 
+  p = PhotoTabSheet = NewPage("PhotoTabSheet");
+  PhotoAutoOrientCB = Named(new QCheckBox(p), "PhotoAutoOrientCB");
+  PhotoKeepInfoCB = Named(new QCheckBox(p), "PhotoKeepInfoCB");
+  l = column(p);
+  l->addWidget(PhotoAutoOrientCB);
+  l->addWidget(PhotoKeepInfoCB);
+  l->addStretch(1);
+
   OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
   CancelButton = Named(new QPushButton(this), "CancelButton");
   OKButton->setDefault(true);
@@ -462,6 +470,8 @@ void TQLOptionsForm::FillFromSettings() {
   SaveSuggestSourceFileNameCB->setChecked(::SaveSuggestSourceFileName);
   SaveSuggestSourceDirectoryCB->setChecked(::SaveSuggestSourceDirectory);
   SetFrameColor(::BorderColor);
+  PhotoAutoOrientCB->setChecked(::AutoOrient);
+  PhotoKeepInfoCB->setChecked(::KeepPhotoInfo);
 }
 
 void TQLOptionsForm::WriteToSettings() const {
@@ -497,6 +507,8 @@ void TQLOptionsForm::WriteToSettings() const {
   ::SaveSuggestSourceFileName = SaveSuggestSourceFileNameCB->isChecked();
   ::SaveSuggestSourceDirectory = SaveSuggestSourceDirectoryCB->isChecked();
   ::BorderColor = FFrameColor;
+  ::AutoOrient = PhotoAutoOrientCB->isChecked();
+  ::KeepPhotoInfo = PhotoKeepInfoCB->isChecked();
 }
 
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
@@ -522,7 +534,8 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       {PNGTabSheet, {"PNG-Dateiformat", "PNG file format"}},
       {PXMTabSheet, {"PBM, PGM, PPM-Dateiformate", "PBM, PGM, PPM file formats"}},
       {TIFFTabSheet, {"TIFF-Dateiformat", "TIFF file format"}},
-      {SaveTabSheet, {"Speichern unter", "Save as"}}};
+      {SaveTabSheet, {"Speichern unter", "Save as"}},
+      {PhotoTabSheet, {"Fotos", "Photos"}}};
   for (const auto& [page, caption] : pages) OptionsPageControl->SetPageCaption(page, text(caption.first, caption.second));
   const auto set = [&](QWidget* w, const char* german, const char* english) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text(german, english));
@@ -570,6 +583,10 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
   set(TIFFResCentimeterRB, "Zentimeter", "Centimeter");
   set(SaveSuggestSourceFileNameCB, "Dateinamen der Quell-Grafik vorschlagen", "Suggest filename of source graphic");
   set(SaveSuggestSourceDirectoryCB, "Verzeichnis der Quell-Grafik vorschlagen", "Suggest directory of source graphic");
+  set(PhotoAutoOrientCB, "Fotos aufrichten (nach der Ausrichtung in der Datei)",
+      "Turn photos upright (by the orientation in the file)");
+  set(PhotoKeepInfoCB, "Foto-Informationen (Exif: Kamera, Datum, GPS-Position) in JPEG-Ergebnisse übernehmen",
+      "Keep photo information (Exif: camera, date, GPS position) in JPEG results");
   set(CancelButton, "Abbruch", "Cancel");
 }
 

@@ -141,6 +141,9 @@ public:
   QWidget* SaveTabSheet;
   QCheckBox* SaveSuggestSourceFileNameCB;
   QCheckBox* SaveSuggestSourceDirectoryCB;
+  QWidget* PhotoTabSheet;
+  QCheckBox* PhotoAutoOrientCB;
+  QCheckBox* PhotoKeepInfoCB;
   QPushButton* OKButton;
   QPushButton* CancelButton;
 

@@ -17,3 +17,5 @@ int32_t TIFFWriteXResolutionDenominator = 1;
 int32_t TIFFWriteYResolutionNumerator = 300;
 int32_t TIFFWriteYResolutionDenominator = 1;
 bool BitFieldsFullRange = true;
+bool AutoOrient = true;
+bool KeepPhotoInfo = false;

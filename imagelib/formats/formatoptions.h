@@ -25,3 +25,8 @@ extern int32_t TIFFWriteYResolutionNumerator;
 extern int32_t TIFFWriteYResolutionDenominator;
 // 16-bit pixels: stretch each channel to reach 255 instead of stopping short.
 extern bool BitFieldsFullRange;
+// Loading turns a picture upright by the orientation its file gives.
+extern bool AutoOrient;
+// A JPEG written from a photo carries the photo's EXIF block; off, no
+// metadata of the source is written (no position or camera leaks out).
+extern bool KeepPhotoInfo;

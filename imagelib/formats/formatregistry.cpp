@@ -5,9 +5,13 @@
 #include <exception>
 #include <mutex>
 
+#include <utility>
+
 #include "bmpformat.h"
+#include "formatoptions.h"
 #include "jpegformat.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "pcxformat.h"
 #include "pngformat.h"
 #include "pxmformat.h"
@@ -143,6 +147,7 @@ bool GetFileFormatInfo(const std::string& FileName, int Index, TFileFormatInfo& 
     if (!reader) return false;
     Info.FormatDescription = reader->Description();
     reader->ReadInfo(stream, Index, Info);
+    if (AutoOrient && OrientationSwapsSides(Info.Orientation)) std::swap(Info.Width, Info.Height);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -8,6 +8,7 @@
 
 #include "alphablend.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "pixelgraphic.h"
 #include "pixellimit.h"
 #include "platform.h"
@@ -142,6 +143,7 @@ struct TTIFFImage {
   uint32_t Length = 0;
   uint32_t Compression = 0;
   uint32_t Photometric = 0;
+  uint8_t Orientation = 1;
   uint32_t SamplesPerPixel = 0;
   uint32_t RowsPerStrip = 0;
   std::vector<uint32_t> BitsPerSample;
@@ -220,6 +222,15 @@ bool HandedOver(const TIFD& ifd) {
   }
 }
 
+// A damaged Orientation tag counts as none.
+uint8_t TIFFOrientation(const TIFD& ifd) {
+  try {
+    return ValidOrientation(ifd.Value(ttOrientation));
+  } catch (const EPGTIFFileFormatReader&) {
+    return oTopLeft;
+  }
+}
+
 TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
   TTIFFImage image;
   uint8_t header[TIFFHeaderSize] = {};
@@ -236,6 +247,7 @@ TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
 
   const TIFD ifd(data, image.Order, offset);
   image.IFDOffset = offset;
+  image.Orientation = TIFFOrientation(ifd);
   if (HandedOver(ifd)) {
     image.HandedOver = true;
     image.Tiled = ifd.Count(ttTileWidth) > 0 || ifd.Count(ttTileOffsets) > 0;
@@ -420,6 +432,7 @@ const char* ConvertedPhotometricName(uint32_t photometric) {
 void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {
   const TTIFFData data(Stream);
   TTIFFImage image = ParseTIFF(data, Index);
+  Graphic.SetOrientation(image.Orientation);
   if (image.HandedOver) {
     ReadTIFFThroughLibTIFF(this, Stream, data.Start(), image.IFDOffset, Graphic);
     return;
@@ -449,6 +462,7 @@ void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   const TTIFFData data(Stream);
   const TTIFFImage image = ParseTIFF(data, Index);
   Info.ImageCount = image.ImageCount;
+  Info.Orientation = image.Orientation;
   Info.SubFormat = image.Order.BigEndian() ? "M, " : "I, ";
   switch (image.Compression) {
     case tcNone: Info.SubFormat += "Uncompr."; break;

@@ -10,6 +10,7 @@
 
 #include "formatregistry.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "pgqtgraphic.h"
 #include "progressclock.h"
 #include "screendepth.h"
@@ -43,6 +44,7 @@ std::vector<std::string> PreviewInfoLines(const TFileFormatInfo& Info) {
   std::vector<std::string> lines;
   for (const std::string& s : {Info.FormatDescription, Info.SubFormat, Info.Details, PreviewSizeLine(Info)})
     if (!s.empty()) lines.push_back(s);
+  if (Info.Orientation != oTopLeft) lines.push_back(OrientationText(Info.Orientation));
   return lines;
 }
 
@@ -108,7 +110,8 @@ TPGPreviewPane::TPGPreviewPane(const TPGPreviewSettings& Settings, QWidget* Pare
   // of the common formats should fit without being cut.
   const int width = std::max(dx(92), 30 * fm.averageCharWidth());
   FPreviewArea->setFixedSize(width, dy(85));
-  FInfoArea->setFixedSize(width, std::max(dy(33), 4 * fm.height()));
+  // Room for the orientation of a photo below the four common lines.
+  FInfoArea->setFixedSize(width, std::max(dy(33), 5 * fm.height()));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(dx(4), 0, 0, 0);
   layout->setSpacing(dy(5));

@@ -48,6 +48,8 @@ void ResetFormatOptions() {
   TIFFWriteXResolutionNumerator = TIFFWriteYResolutionNumerator = 300;
   TIFFWriteXResolutionDenominator = TIFFWriteYResolutionDenominator = 1;
   MaxPixels = DefaultMaxPixels;
+  AutoOrient = true;
+  KeepPhotoInfo = false;
 }
 
 // Every setting away from its default, as a user might leave them.
@@ -92,6 +94,8 @@ void ChangeEverySetting() {
   SourceViewZoom = 2.5L;
   ResultViewFit = vfShrink;
   ResultViewZoom = 0.8L;
+  AutoOrient = false;
+  KeepPhotoInfo = true;
   IndividualPalette->SetPaletteCount(4);
   for (int32_t i = 0; i < 4; ++i) IndividualPalette->SetPaletteEntries(i, RGB(i, 2 * i, 250));
 }
@@ -139,6 +143,9 @@ void ExpectDefaultsFromWidthPercentOn() {
   EXPECT_EQ(MemWarning, DefaultMemWarning());
   EXPECT_EQ(IndividualPalette->PaletteIdent(), pSpecial216);
   EXPECT_FALSE(OptimizedPaletteRefine);
+  // Photos come upright, and none of their metadata leaks into a result.
+  EXPECT_TRUE(AutoOrient);
+  EXPECT_FALSE(KeepPhotoInfo);
 }
 
 TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {
