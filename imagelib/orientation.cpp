@@ -11,29 +11,28 @@
 
 namespace {
 
+// Short enough for the line of an open dialog's preview.
 const TPGLangStrEntry OrientationTexts[8] = {
     {0, {"as stored", "wie gespeichert", "tel que stocké", "zoals opgeslagen", "tal como se guardó", ""}},
     {0,
-     {"mirrored horizontally", "waagrecht gespiegelt", "miroir horizontal", "horizontaal gespiegeld",
-      "reflejado horizontalmente", ""}},
+     {"mirrored left to right", "links-rechts gespiegelt", "miroir gauche-droite", "links-rechts gespiegeld",
+      "reflejo izquierda-derecha", ""}},
     {0, {"rotated 180°", "um 180° gedreht", "pivoté de 180°", "180° gedraaid", "girado 180°", ""}},
     {0,
-     {"mirrored vertically", "senkrecht gespiegelt", "miroir vertical", "verticaal gespiegeld",
-      "reflejado verticalmente", ""}},
+     {"mirrored top to bottom", "oben-unten gespiegelt", "miroir haut-bas", "boven-onder gespiegeld",
+      "reflejo arriba-abajo", ""}},
     {0,
-     {"mirrored horizontally and rotated 90° counter-clockwise", "waagrecht gespiegelt und um 90° gegen den Uhrzeigersinn gedreht",
-      "miroir horizontal et pivoté de 90° dans le sens antihoraire", "horizontaal gespiegeld en 90° linksom gedraaid",
-      "reflejado horizontalmente y girado 90° en sentido antihorario", ""}},
+     {"mirrored, rotated 90° left", "gespiegelt, 90° nach links", "miroir, 90° à gauche", "gespiegeld, 90° linksom",
+      "reflejo, 90° a la izquierda", ""}},
     {0,
-     {"rotated 90° clockwise", "um 90° im Uhrzeigersinn gedreht", "pivoté de 90° dans le sens horaire",
-      "90° rechtsom gedraaid", "girado 90° en sentido horario", ""}},
+     {"rotated 90° clockwise", "um 90° nach rechts gedreht", "pivoté de 90° à droite", "90° rechtsom gedraaid",
+      "girado 90° a la derecha", ""}},
     {0,
-     {"mirrored horizontally and rotated 90° clockwise", "waagrecht gespiegelt und um 90° im Uhrzeigersinn gedreht",
-      "miroir horizontal et pivoté de 90° dans le sens horaire", "horizontaal gespiegeld en 90° rechtsom gedraaid",
-      "reflejado horizontalmente y girado 90° en sentido horario", ""}},
+     {"mirrored, rotated 90° right", "gespiegelt, 90° nach rechts", "miroir, 90° à droite", "gespiegeld, 90° rechtsom",
+      "reflejo, 90° a la derecha", ""}},
     {0,
-     {"rotated 90° counter-clockwise", "um 90° gegen den Uhrzeigersinn gedreht",
-      "pivoté de 90° dans le sens antihoraire", "90° linksom gedraaid", "girado 90° en sentido antihorario", ""}},
+     {"rotated 90° anticlockwise", "um 90° nach links gedreht", "pivoté de 90° à gauche", "90° linksom gedraaid",
+      "girado 90° a la izquierda", ""}},
 };
 
 const TPGLangStrEntry OrientationCaption = {

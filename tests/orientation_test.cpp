@@ -71,7 +71,7 @@ TEST(Orientation, EveryDepthAndOrientationMovesEachPixelWhereItsNameSays) {
 TEST(Orientation, NamesOutOfRangeValuesAndEmptyPictures) {
   SetPGLanguage(0);
   EXPECT_EQ(OrientationName(6), "rotated 90° clockwise");
-  EXPECT_EQ(OrientationText(8), "Orientation: rotated 90° counter-clockwise");
+  EXPECT_EQ(OrientationText(8), "Orientation: rotated 90° anticlockwise");
   EXPECT_EQ(OrientationName(0), OrientationName(1));
   EXPECT_EQ(OrientationName(9), "as stored");
   SetPGLanguage(1);

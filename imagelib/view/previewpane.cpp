@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 
@@ -44,7 +45,12 @@ std::vector<std::string> PreviewInfoLines(const TFileFormatInfo& Info) {
   std::vector<std::string> lines;
   for (const std::string& s : {Info.FormatDescription, Info.SubFormat, Info.Details, PreviewSizeLine(Info)})
     if (!s.empty()) lines.push_back(s);
-  if (Info.Orientation != oTopLeft) lines.push_back(OrientationText(Info.Orientation));
+  // The name alone: with its caption it would not fit the line.
+  if (Info.Orientation != oTopLeft) {
+    std::string name = OrientationName(Info.Orientation);
+    name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
+    lines.push_back(name);
+  }
   return lines;
 }
 

@@ -942,7 +942,7 @@ TEST(CliProgram, PhotosOnTheirSideComeUprightUnlessAskedNotTo) {
   const TCliRun info = RunCli({"--language", "en", "--info", dir / "six.jpg"});
   EXPECT_TRUE(Has(info.Out, "Width: 160\nHeight: 400\n")) << info.Out;
   EXPECT_TRUE(Has(info.Out, "ImageCount: 1\nOrientation: 6 (rotated 90° clockwise)\n")) << info.Out;
-  EXPECT_TRUE(Has(RunCli({"--language", "de", "--info", dir / "six.jpg"}).Out, "Orientation: 6 (um 90° im Uhrzeigersinn gedreht)\n"));
+  EXPECT_TRUE(Has(RunCli({"--language", "de", "--info", dir / "six.jpg"}).Out, "Orientation: 6 (um 90° nach rechts gedreht)\n"));
   EXPECT_TRUE(Has(RunCli({"--no-auto-orient", "--info", dir / "six.jpg"}).Out, "Width: 400\nHeight: 160\n"));
 
   const auto shrunk = [&](std::vector<std::string> args) {

@@ -197,7 +197,7 @@ TEST_F(OptionsForm, ValidationAsTyped) {
 
 TEST_F(OptionsForm, EveryTabIsShownAndOpensItsPage) {
   auto f = NewForm();
-  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 2u);
+  EXPECT_EQ(f->OptionsPageControl->Rows().size(), 3u);
   const auto [row, index] = f->OptionsPageControl->TabOf(f->TIFFTabSheet);
   QTest::mouseClick(row, Qt::LeftButton, {}, row->tabRect(index).center());
   EXPECT_EQ(f->OptionsPageControl->ActivePage(), f->TIFFTabSheet);
