@@ -85,15 +85,19 @@ std::string OrientationText(uint8_t Orientation) {
 
 void TPixelGraphic::TurnUpright() {
   const uint8_t orientation = ValidOrientation(FOrientation);
-  FOrientation = oTopLeft;
-  if (orientation == oTopLeft || !FBits) return;
+  if (orientation == oTopLeft || !FBits) {
+    FOrientation = oTopLeft;
+    return;
+  }
   CompletePendingDrawing();
   const int64_t w = FWidth, h = FHeight;
   const bool swap = OrientationSwapsSides(orientation);
   const int32_t newWidth = swap ? FHeight : FWidth, newHeight = swap ? FWidth : FHeight;
   const int64_t newStride = ((int64_t(BitCount()) * newWidth + 31) / 32) * 4;
   const int64_t newSize = newStride * newHeight;
-  uint8_t* memory = static_cast<uint8_t*>(std::calloc(size_t(newSize), 1));
+  // A 1-bit row turned into a column takes 4 bytes a pixel: beyond what a
+  // picture may address it fails like a refused allocation.
+  uint8_t* memory = newSize <= MaxImageSize ? static_cast<uint8_t*>(std::calloc(size_t(newSize), 1)) : nullptr;
   if (!memory) throw EPGOutOfMemory(LangStr1(31, "TurnUpright"));
   std::unique_ptr<uint8_t, FreeDeleter> turned(memory);
 
@@ -123,6 +127,7 @@ void TPixelGraphic::TurnUpright() {
   FHeight = newHeight;
   FStride = newStride;
   FImageSize = newSize;
+  FOrientation = oTopLeft;
   BuildBitmapInfo();
   Changed();
 }

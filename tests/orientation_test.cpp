@@ -5,6 +5,7 @@
 #include <random>
 
 #include "langstr.h"
+#include "pgexceptions.h"
 #include "pixelgraphic.h"
 #include "testpictures.h"
 
@@ -89,6 +90,14 @@ TEST(Orientation, NamesOutOfRangeValuesAndEmptyPictures) {
   g.TurnUpright();
   EXPECT_EQ(g.GetWidth(), 3);
   EXPECT_EQ(g.GetPixel(0, 0), 0x123456u);
+  // A 1-bit line turned into a column needs 4 bytes a pixel: past what a
+  // picture may address, it stays as it was.
+  TPixelGraphic line;
+  line.SetSize(1 << 29, 1, 0);
+  line.SetOrientation(6);
+  EXPECT_THROW(line.TurnUpright(), EPGOutOfMemory);
+  EXPECT_EQ(line.GetWidth(), 1 << 29);
+  EXPECT_EQ(line.Orientation(), 6);
   TPixelGraphic empty;
   empty.SetOrientation(6);
   empty.TurnUpright();

@@ -138,7 +138,8 @@ std::vector<uint8_t> ExifForSaving(const std::vector<uint8_t>& Block, uint8_t Or
   if (!reader.Valid()) return {};
   const uint32_t ifd0 = reader.FirstDirectory();
   const std::optional<uint16_t> count = reader.EntryCount(ifd0);
-  if (!count) return {};
+  // An IFD0 on the header would have its link cut into the header.
+  if (!count || ifd0 < 8) return {};
   std::vector<uint8_t> saved = Block;
   const TTIFFByteOrder order = reader.Order();
   for (uint16_t i = 0; i < *count; ++i) {
@@ -150,10 +151,11 @@ std::vector<uint8_t> ExifForSaving(const std::vector<uint8_t>& Block, uint8_t Or
   const uint32_t ifd1 = order.Get32(link);
   order.Put32(link, 0);
 
-  std::vector<TRange> kept;
+  // The header is kept too: a thumbnail may claim to lie on it.
+  std::vector<TRange> kept = {{0, 8}};
   std::set<uint32_t> visited;
   CollectRanges(reader, Block, ifd0, visited, kept);
-  uint64_t keptEnd = 8;
+  uint64_t keptEnd = 0;
   for (const TRange& r : kept) keptEnd = std::max(keptEnd, r.End);
   if (ifd1 != 0)
     for (const TRange& r : ThumbnailRanges(reader, Block, ifd1))

@@ -166,6 +166,20 @@ TEST(ExifBlock, ThumbnailBeforeTheKeptDataIsBlankedAndLoopsEnd) {
   ASSERT_EQ(kept.size(), self.Bytes.size());
   EXPECT_EQ(ExifOrientation(kept), 1);
 
+  // A thumbnail claiming the header's bytes leaves them as they are.
+  TBlock header(false);
+  header.Directory({{274, Short, 1, 6}}, 26);
+  header.Directory({{513, Long, 1, 0}, {514, Long, 1, 8}}, 0);
+  const std::vector<uint8_t> headerKept = ExifForSaving(header.Bytes, 1);
+  EXPECT_EQ(std::vector<uint8_t>(headerKept.begin(), headerKept.begin() + 8),
+            std::vector<uint8_t>(header.Bytes.begin(), header.Bytes.begin() + 8));
+  EXPECT_EQ(headerKept.size(), 26u);
+  EXPECT_FALSE(ExifForSaving(headerKept, 1).empty());
+
+  // An IFD0 that starts on the header is not saved: its link is part of it.
+  const std::vector<uint8_t> onHeader = {'M', 'M', 0, 42, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0};
+  EXPECT_TRUE(ExifForSaving(onHeader, 1).empty());
+
   // Values and thumbnails that claim more than the block holds are left alone.
   TBlock claims(false);
   claims.Directory({{274, Short, 1, 6}, {271, Ascii, 0x40000000, 8}, {34665, Long, 1, 0xFFFFFFFF}}, 50);
