@@ -111,13 +111,21 @@ void TPixelGraphic::TurnUpright() {
       const int64_t yEnd = std::min<int64_t>(ty + tile, newHeight), xEnd = std::min<int64_t>(tx + tile, newWidth);
       for (int64_t Y = ty; Y < yEnd; ++Y) {
         uint8_t* dest = memory + newStride * (newHeight - 1 - Y);
-        for (int64_t X = tx; X < xEnd; ++X) {
-          const int64_t x = m.X0 + m.XfromX * X + m.XfromY * Y, y = m.Y0 + m.YfromX * X + m.YfromY * Y;
-          const uint8_t* src = sourceRow(y);
-          if (FBitCountNum == 3)
-            std::memcpy(dest + 3 * X, src + 3 * x, 3);
+        const int64_t x = m.X0 + m.XfromX * tx + m.XfromY * Y, y = m.Y0 + m.YfromX * tx + m.YfromY * Y;
+        if (FBitCountNum >= 2) {
+          // Whole bytes: the source moves by a fixed distance with each pixel.
+          const int64_t bytes = FBitCountNum == 3 ? 3 : 1;
+          const int64_t step = bytes * m.XfromX - FStride * m.YfromX;
+          const uint8_t* src = sourceRow(y) + bytes * x;
+          if (bytes == 3)
+            for (int64_t X = tx; X < xEnd; ++X, src += step) std::memcpy(dest + 3 * X, src, 3);
           else
-            PutRawPixel(dest, X, FBitCountNum, RawPixel(src, x, FBitCountNum));
+            for (int64_t X = tx; X < xEnd; ++X, src += step) dest[X] = *src;
+        } else {
+          for (int64_t X = tx; X < xEnd; ++X) {
+            const int64_t dx = X - tx;
+            PutRawPixel(dest, X, FBitCountNum, RawPixel(sourceRow(y + m.YfromX * dx), x + m.XfromX * dx, FBitCountNum));
+          }
         }
       }
     }

@@ -53,11 +53,11 @@ boolean TJPEGExifMarker::ReadAPP1(j_decompress_ptr Info) {
     uint8_t header[sizeof ExifSegmentHeader];
     if (!read(header, sizeof header)) return FALSE;
     rest -= sizeof header;
+    // Read into the marker's own block: a failure leaves this function by
+    // longjmp, past the destructor of anything made here.
     if (std::memcmp(header, ExifSegmentHeader, sizeof header) == 0) {
-      std::vector<uint8_t> block(rest);
-      if (!read(block.data(), rest)) return FALSE;
-      marker->Block = std::move(block);
-      return TRUE;
+      marker->Block.resize(rest);
+      return read(marker->Block.data(), rest) ? TRUE : FALSE;
     }
   }
   if (rest > 0) (*src->skip_input_data)(Info, long(rest));
