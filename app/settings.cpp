@@ -225,7 +225,8 @@ void ReadStoredValues(const TSettingsKey& key) {
          v.Float("ResultViewZoom", ResultViewZoom, 0, MaxViewZoom) &&
          v.Integer("AVIFCompQuality", AVIFCompQuality, 0, 100) && v.Integer("AVIFCompSpeed", AVIFCompSpeed, 0, 9) &&
          v.Boolean("ConvertToSRGB", ConvertToSRGB) && v.Boolean("JPEGOptimizeCoding", JPEGOptimizeCoding) &&
-         v.Integer("WebPQuality", WebPQuality, 0, 100) && v.Boolean("WebPLossless", WebPLossless));
+         v.Integer("WebPQuality", WebPQuality, 0, 100) && v.Boolean("WebPLossless", WebPLossless) &&
+         v.Boolean("AutoOrient", AutoOrient) && v.Boolean("KeepPhotoInfo", KeepPhotoInfo));
 }
 
 }  // namespace
@@ -333,6 +334,8 @@ void SaveSettings(const TSettingsStore& store) {
   boolean("JPEGOptimizeCoding", JPEGOptimizeCoding);
   integer("WebPQuality", WebPQuality);
   boolean("WebPLossless", WebPLossless);
+  boolean("AutoOrient", AutoOrient);
+  boolean("KeepPhotoInfo", KeepPhotoInfo);
   for (int32_t n = 0; n < paletteSize; ++n)
     integer(IPaletteEntryName(n).c_str(), int32_t(IndividualPalette->PaletteEntries(n)));
   IndividualPalette.reset();

@@ -173,6 +173,9 @@ TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<
   FBusy = true;
   if (Source.GetWidth() <= 0 || Source.GetHeight() <= 0) return {soNoSource, nullptr};
 
+  // Taken before the source copy may go: the result is the same photo.
+  const uint8_t orientation = Source.Orientation();
+  std::vector<uint8_t> exif = Source.ExifBlock();
   FSettings = Settings;
   FAbortRequest = false;
   FTimes = TRunTimes();
@@ -201,6 +204,8 @@ TShrinkRun TShrinkPipeline::Shrink(const TPixelGraphic& Source, std::unique_ptr<
   FTimes.Milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - FRunStart).count();
   if (FAbortRequest) return {soAborted, nullptr};
   r->OnProgress = nullptr;
+  r->SetOrientation(orientation);
+  r->SetExifBlock(std::move(exif));
   return {soFinished, std::move(r)};
 }
 

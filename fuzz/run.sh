@@ -12,7 +12,8 @@ quillet_install_deps clang libclang-rt-14-dev
 BUILD=$ROOT/build-fuzz
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_BUILD_FUZZ=ON \
   -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF >/dev/null
-TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz heif_fuzz icc_fuzz webp_fuzz gif_fuzz)
+TARGETS=(bmp_fuzz png_fuzz jpeg_fuzz pxm_fuzz pcx_fuzz tga_fuzz tiff_fuzz load_fuzz heif_fuzz icc_fuzz webp_fuzz gif_fuzz
+  exif_fuzz)
 [ $# -gt 1 ] && TARGETS=("${@:2}")
 cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}"
 
@@ -62,6 +63,17 @@ if [ ! -d "$SEEDS" ]; then
   make_seed "$SEEDS/a.gif"; make_seed -colors 16 -interlace GIF "$SEEDS/b.gif"
   make_seed -fuzz 20% -transparent white "$SEEDS/c.gif"
   /usr/bin/convert -delay 10 "$src" \( "$src" -flip -crop 6x4+2+1 \) -layers Optimize -loop 0 "$SEEDS/d.gif" 2>/dev/null || true
+  # Photos tagged as cameras tag them, and their EXIF blocks alone.
+  if command -v exiftool >/dev/null; then
+    /usr/bin/convert -size 4x3 xc:gray "$SEEDS/thumb.jpg"
+    for order in II MM; do
+      exiftool -q -n -ExifByteOrder=$order -Orientation=6 -Make=Seed -DateTimeOriginal="2026:01:01 00:00:00" \
+        -GPSLatitude=52.5 "-ThumbnailImage<=$SEEDS/thumb.jpg" -o "$SEEDS/exif-$order.jpg" "$SEEDS/a.jpg" || true
+      exiftool -q -b -EXIF "$SEEDS/exif-$order.jpg" >"$SEEDS/exif-$order.bin" || true
+    done
+    exiftool -q -n -Orientation=8 -o "$SEEDS/exif.png" "$SEEDS/a.png" || true
+    rm -f "$SEEDS/thumb.jpg"
+  fi
   rm -f "$src"
 fi
 

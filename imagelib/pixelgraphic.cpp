@@ -243,6 +243,8 @@ void TPixelGraphic::Assign(const TPixelGraphic* src) {
   FReadWarningAction = src->FReadWarningAction;
   FXYRangeCheck = src->FXYRangeCheck;
   FSaveColorResWarningAction = src->FSaveColorResWarningAction;
+  FOrientation = src->FOrientation;
+  FExifBlock = src->FExifBlock;
   for (int32_t i = 0; i < src->PaletteCount(); ++i) SetPaletteEntries(i, src->FPalette[size_t(i)]);
   IdentifyPalette();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pgtypes.h"
@@ -163,7 +164,18 @@ public:
   bool XYRangeCheck() const { return FXYRangeCheck; }
   void SetXYRangeCheck(bool v) { FXYRangeCheck = v; }
 
-  // Copies picture, palette and options of src (events, FastLoad and caches
+  // What a photo's file tells beyond its pixels: the orientation of the
+  // pixels as they are now (TOrientation, 1 when upright), and the file's
+  // EXIF block (a TIFF-structured directory; empty when it had none).
+  uint8_t Orientation() const { return FOrientation; }
+  void SetOrientation(uint8_t v) { FOrientation = v; }
+  const std::vector<uint8_t>& ExifBlock() const { return FExifBlock; }
+  void SetExifBlock(std::vector<uint8_t> v) { FExifBlock = std::move(v); }
+  // Mirrors and turns the pixels as Orientation says, palette kept, with one
+  // picture's memory besides; Orientation is 1 afterwards.
+  void TurnUpright();
+
+  // Copies picture, palette, photo information and options of src (events, FastLoad and caches
   // excepted); a null src empties this graphic.
   virtual void Assign(const TPixelGraphic* src);
 
@@ -274,4 +286,6 @@ private:
   mutable bool FNeedsFlush = false;
   mutable bool FPlatformPaletteStale = false;
   uint64_t FChangeStamp = 0;
+  uint8_t FOrientation = 1;
+  std::vector<uint8_t> FExifBlock;
 };

@@ -388,6 +388,16 @@ const std::vector<TOptionInfo>& OptionInfos() {
       {"--webp-lossless", nullptr, "write WebP lossless", "WebP verlustfrei schreiben",
        [](bool de) { return OnOff(WebPLossless, de); }, [](P&, O& o) { o.WebPLossless = true; }},
 
+      {nullptr, nullptr, "Photos:", "Fotos:", nullptr, nullptr},
+      {"--no-auto-orient", nullptr, "keep the pixels as stored instead of turning them upright by the photo's orientation",
+       "die Pixel wie gespeichert lassen, statt sie nach der Ausrichtung des Fotos aufzurichten",
+       [](bool de) { return std::string(de ? "Aufrichten " : "turning upright ") + OnOff(AutoOrient, de); },
+       [](P&, O& o) { o.AutoOrient = false; }},
+      {"--keep-photo-info", nullptr,
+       "copy the source's EXIF data (camera, date, GPS position) into a JPEG result, without its thumbnail",
+       "die EXIF-Daten der Quelle (Kamera, Datum, GPS-Position) ohne Vorschaubild in ein JPEG-Ergebnis übernehmen",
+       [](bool de) { return OnOff(KeepPhotoInfo, de); }, [](P&, O& o) { o.KeepPhotoInfo = true; }},
+
       {nullptr, nullptr, "Batch and output:", "Stapelbetrieb und Ausgabe:", nullptr, nullptr},
       {"--output-dir", "DIR", "save each INPUT as DIR/<name>.EXT", "jede INPUT-Datei als DIR/<Name>.EXT speichern",
        nullptr, [](P& p, O& o) { o.OutputDir = p.Value(); }},

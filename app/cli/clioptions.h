@@ -93,6 +93,8 @@ struct TCliOptions {
   std::optional<bool> JPEGOptimizeCoding;
   std::optional<int32_t> WebPQuality;
   std::optional<bool> WebPLossless;
+  std::optional<bool> AutoOrient;
+  std::optional<bool> KeepPhotoInfo;
 };
 
 // The language that --language names, read before anything else so that

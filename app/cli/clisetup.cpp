@@ -191,6 +191,8 @@ void ApplyCliOptions(const TCliOptions& o) {
   Override(JPEGOptimizeCoding, o.JPEGOptimizeCoding);
   Override(WebPQuality, o.WebPQuality);
   Override(WebPLossless, o.WebPLossless);
+  Override(AutoOrient, o.AutoOrient);
+  Override(KeepPhotoInfo, o.KeepPhotoInfo);
 
   CheckIneffectiveOptions(o);
   if (!o.IndividualPaletteFile.empty()) LoadIndividualPalette(o.IndividualPaletteFile);

@@ -5,6 +5,7 @@
 #include "fileformat.h"
 #include "formatregistry.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "stream.h"
 
 namespace {
@@ -48,5 +49,8 @@ bool WriteFileInfo(const std::string& FileName, std::ostream& Out, std::string& 
       << "BitCount: " << info.BitCount << '\n'
       << "ColorCount: " << OneLine(info.ColorCount) << '\n'
       << "ImageCount: " << info.ImageCount << '\n';
+  // Only a photo that is not stored upright has the field.
+  if (info.Orientation != oTopLeft)
+    Out << "Orientation: " << int(info.Orientation) << " (" << OneLine(OrientationName(info.Orientation)) << ")\n";
   return true;
 }

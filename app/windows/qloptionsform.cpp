@@ -427,6 +427,14 @@ void TQLOptionsForm::BuildControls() {
   l->addWidget(ConvertToSRGBLabel);
   l->addStretch(1);
 
+  p = PhotoTabSheet = NewPage("PhotoTabSheet");
+  PhotoAutoOrientCB = Named(new QCheckBox(p), "PhotoAutoOrientCB");
+  PhotoKeepInfoCB = Named(new QCheckBox(p), "PhotoKeepInfoCB");
+  l = column(p);
+  l->addWidget(PhotoAutoOrientCB);
+  l->addWidget(PhotoKeepInfoCB);
+  l->addStretch(1);
+
   OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
   CancelButton = Named(new QPushButton(this), "CancelButton");
   OKButton->setDefault(true);
@@ -514,6 +522,8 @@ void TQLOptionsForm::FillFromSettings() {
   ConvertToSRGBCB->setChecked(::ConvertToSRGB);
   WebPQualityEdit->setText(QString::number(::WebPQuality));
   WebPLosslessCB->setChecked(::WebPLossless);
+  PhotoAutoOrientCB->setChecked(::AutoOrient);
+  PhotoKeepInfoCB->setChecked(::KeepPhotoInfo);
 }
 
 void TQLOptionsForm::WriteToSettings() const {
@@ -555,6 +565,8 @@ void TQLOptionsForm::WriteToSettings() const {
   ::ConvertToSRGB = ConvertToSRGBCB->isChecked();
   integer(WebPQualityEdit, ::WebPQuality);
   ::WebPLossless = WebPLosslessCB->isChecked();
+  ::AutoOrient = PhotoAutoOrientCB->isChecked();
+  ::KeepPhotoInfo = PhotoKeepInfoCB->isChecked();
 }
 
 void TQLOptionsForm::SetFrameColor(TRGB Color) {
@@ -583,7 +595,8 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
       {SaveTabSheet, {"Speichern unter", "Save as"}},
       {WebPTabSheet, {"WebP-Dateiformat", "WebP file format"}},
       {AVIFTabSheet, {"AVIF-Dateiformat", "AVIF file format"}},
-      {ColourTabSheet, {"Farbprofile", "Colour profiles"}}};
+      {ColourTabSheet, {"Farbprofile", "Colour profiles"}},
+      {PhotoTabSheet, {"Fotos", "Photos"}}};
   for (const auto& [page, caption] : pages) OptionsPageControl->SetPageCaption(page, text(caption.first, caption.second));
   const auto set = [&](QWidget* w, const char* german, const char* english) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text(german, english));
@@ -631,6 +644,10 @@ void TQLOptionsForm::SetCaptions(int32_t Language) {
   set(TIFFResCentimeterRB, "Zentimeter", "Centimeter");
   set(SaveSuggestSourceFileNameCB, "Dateinamen der Quell-Grafik vorschlagen", "Suggest filename of source graphic");
   set(SaveSuggestSourceDirectoryCB, "Verzeichnis der Quell-Grafik vorschlagen", "Suggest directory of source graphic");
+  set(PhotoAutoOrientCB, "Fotos aufrichten (nach der Ausrichtung in der Datei)",
+      "Turn photos upright (by the orientation in the file)");
+  set(PhotoKeepInfoCB, "Foto-Informationen (Exif: Kamera, Datum, GPS-Position) in JPEG-Ergebnisse übernehmen",
+      "Keep photo information (Exif: camera, date, GPS position) in JPEG results");
   set(CancelButton, "Abbruch", "Cancel");
   set(AVIFQualityLabel, "Qualität (0...100)", "Quality (0...100)");
   set(AVIFSpeedLabel, "Geschwindigkeit (0: langsam, kleine Datei ... 9: schnell)",

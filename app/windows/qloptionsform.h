@@ -150,6 +150,9 @@ public:
   QLabel* WebPQualityLabel;
   QLineEdit* WebPQualityEdit;
   QCheckBox* WebPLosslessCB;
+  QWidget* PhotoTabSheet;
+  QCheckBox* PhotoAutoOrientCB;
+  QCheckBox* PhotoKeepInfoCB;
   QPushButton* OKButton;
   QPushButton* CancelButton;
   QWidget* AVIFTabSheet;

@@ -59,6 +59,9 @@ struct TFileFormatInfo {
   // Memory a read takes besides the picture's pixels, where it is more
   // than a few rows.
   int64_t ReadMemory = 0;
+  // TOrientation of the stored pixels; the registry's description gives
+  // Width and Height as they are once loading has turned them upright.
+  uint8_t Orientation = 1;
 };
 
 constexpr int FileHeaderSize = 17;

@@ -21,3 +21,5 @@ bool ConvertToSRGB = true;
 bool JPEGOptimizeCoding = true;
 int32_t WebPQuality = 80;
 bool WebPLossless = false;
+bool AutoOrient = true;
+bool KeepPhotoInfo = false;

@@ -31,3 +31,8 @@ extern bool ConvertToSRGB;
 extern bool JPEGOptimizeCoding;
 extern int32_t WebPQuality;  // 0..100, of lossy writing
 extern bool WebPLossless;
+// Loading turns a picture upright by the orientation its file gives.
+extern bool AutoOrient;
+// A JPEG written from a photo carries the photo's EXIF block; off, no
+// metadata of the source is written (no position or camera leaks out).
+extern bool KeepPhotoInfo;

@@ -5,11 +5,15 @@
 #include <exception>
 #include <mutex>
 
+#include <utility>
+
 #include "bmpformat.h"
+#include "formatoptions.h"
 #include "gifformat.h"
 #include "heifformat.h"
 #include "jpegformat.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "pcxformat.h"
 #include "pngformat.h"
 #include "pxmformat.h"
@@ -149,6 +153,7 @@ bool GetFileFormatInfo(const std::string& FileName, int Index, TFileFormatInfo& 
     if (!reader) return false;
     Info.FormatDescription = reader->Description();
     reader->ReadInfo(stream, Index, Info);
+    if (AutoOrient && OrientationSwapsSides(Info.Orientation)) std::swap(Info.Width, Info.Height);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -23,8 +23,10 @@ void TPixelGraphic::LoadFromClipboardFormat(uint16_t Format, const std::vector<u
   // Only read from, so the caller's block stays as it is.
   stream.SetPointer(const_cast<uint8_t*>(Data.data()), Data.size());
   ReadDIB(*this, stream, false);
-  // Clipboard data carries no gamma of its own.
+  // Clipboard data carries no gamma of its own, nor a photo's information.
   SetGamma(ScreenGamma);
+  SetOrientation(1);
+  SetExifBlock({});
 }
 
 void TPixelGraphic::SaveToClipboardFormat(uint16_t& Format, std::vector<uint8_t>& Data, uintptr_t& Palette) {

@@ -1,4 +1,5 @@
 // Loading a pixel graphic through the reader that recognises the stream.
+#include "formatoptions.h"
 #include "formatregistry.h"
 #include "gammacorrection.h"
 #include "langstr.h"
@@ -11,9 +12,12 @@ void TPixelGraphic::LoadFromStreamExt(TStream& Stream, const std::string& Extens
   TUpdateScope update(*this);
   SetSize(0, 0, 3);
   SetGamma(ScreenGamma);
+  SetOrientation(1);
+  SetExifBlock({});
   TFileFormatReader* reader = FindReader(Stream, Extension);
   if (!reader) throw EPGUnknownFileFormat(LangStr(6));
   reader->Read(Stream, *this, Index);
+  if (AutoOrient) TurnUpright();
   CorrectGamma(*this);
   IdentifyPalette();
 }

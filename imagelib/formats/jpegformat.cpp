@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "embeddedprofile.h"
+#include "exifblock.h"
 #include "formatoptions.h"
+#include "jpegexifmarker.h"
 #include "jpegsession.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
 #include "pixellimit.h"
@@ -20,6 +23,8 @@
 namespace {
 
 constexpr const char* JPEGDescription = "JPEG (JFIF compliant)";
+// A segment's length field counts itself.
+constexpr size_t MaxSegmentData = 65533;
 
 [[noreturn]] void RaiseJPGError(const std::string& text) { throw EPGJPGFileFormatReaderWriter("JPG: " + text); }
 
@@ -70,6 +75,16 @@ std::string ColorCountText(int components) {
   }
 }
 
+// The photo's EXIF block in an APP1 segment, as far as one segment holds it.
+void WriteExifSegment(TJPEGSession& session, jpeg_compress_struct& info, const TPixelGraphic& graphic) {
+  if (graphic.ExifBlock().empty()) return;
+  std::vector<uint8_t> segment(std::begin(ExifSegmentHeader), std::end(ExifSegmentHeader));
+  const std::vector<uint8_t> block = ExifForSaving(graphic.ExifBlock(), graphic.Orientation());
+  if (block.empty() || block.size() > MaxSegmentData - segment.size()) return;
+  segment.insert(segment.end(), block.begin(), block.end());
+  session.Call([&] { jpeg_write_marker(&info, JPEG_APP0 + 1, segment.data(), unsigned(segment.size())); });
+}
+
 }  // namespace
 
 TJPGFileFormatReader::TJPGFileFormatReader(const char* ClassName, const char* Extension)
@@ -87,16 +102,24 @@ void TJPGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   TJPEGDecompressor jpeg(session);
   jpeg_decompress_struct* info = &jpeg.Info;
   const J_DCT_METHOD method = Graphic.FastLoad() ? JDCT_IFAST : DCTMethod(JPEGDecompMethod);
+  TJPEGExifMarker exif(session, *info);
   session.Call([&] {
     jpeg_save_markers(info, MarkerICC, 0xFFFF);
     jpeg_read_header(info, TRUE);
   });
   const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
-  // Asked outside the library, which a handler's exception must not cross.
-  const std::optional<TLoadSize> target =
-      Graphic.OnLoadTarget
-          ? std::optional(Graphic.OnLoadTarget(this, int32_t(info->image_width), int32_t(info->image_height)))
-          : std::nullopt;
+  const uint8_t orientation = ExifOrientation(exif.Block);
+  Graphic.SetOrientation(orientation);
+  Graphic.SetExifBlock(std::move(exif.Block));
+  // Asked outside the library, which a handler's exception must not cross;
+  // with the sides the picture will have once it is turned upright.
+  const bool turned = AutoOrient && OrientationSwapsSides(orientation);
+  const int32_t width = int32_t(info->image_width), height = int32_t(info->image_height);
+  std::optional<TLoadSize> target;
+  if (Graphic.OnLoadTarget) {
+    const TLoadSize upright = turned ? Graphic.OnLoadTarget(this, height, width) : Graphic.OnLoadTarget(this, width, height);
+    target = turned ? TLoadSize{upright.Height, upright.Width} : upright;
+  }
   session.Call([&] {
     info->scale_num = 1;
     info->scale_denom = 1;
@@ -176,7 +199,9 @@ void TJPGFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   TJPEGSession session(Stream, pgwaRaise);
   TJPEGDecompressor jpeg(session);
   jpeg_decompress_struct* info = &jpeg.Info;
+  TJPEGExifMarker exif(session, *info);
   session.Call([&] { jpeg_read_header(info, TRUE); });
+  Info.Orientation = ExifOrientation(exif.Block);
   Info.Width = int32_t(info->image_width);
   Info.Height = int32_t(info->image_height);
   Info.BitCount = 8 * info->num_components;
@@ -210,6 +235,7 @@ void TJPGFileFormatWriter::Write(TStream& Stream, TPixelGraphic& Graphic) {
     info->optimize_coding = JPEGOptimizeCoding ? TRUE : FALSE;
     jpeg_start_compress(info, TRUE);
   });
+  if (KeepPhotoInfo) WriteExifSegment(session, *info, Graphic);
 
   RaiseProgressStart(Graphic, this);
   while (info->next_scanline < info->image_height) {

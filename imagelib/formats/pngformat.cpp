@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <iterator>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "codecescape.h"
 #include "codecwarning.h"
 #include "embeddedprofile.h"
+#include "exifblock.h"
 #include "formatoptions.h"
 #include "langstr.h"
 #include "pgexceptions.h"
@@ -159,10 +161,24 @@ public:
 // Skips the chunks the reader has no use for, then reads those up to the
 // pixels. libpng would set aside memory for whatever length a text or other
 // metadata chunk claims before reading it.
+// The EXIF chunk is kept as it is: libpng's own handling would fail a
+// file over a damaged one.
 void ReadHeaderChunks(png_structp png, png_infop info) {
-  static constexpr png_byte unused[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0pCAL\0sCAL";
+  static constexpr png_byte unused[] = "tEXt\0zTXt\0iTXt\0sPLT\0pCAL\0sCAL";
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unused, sizeof unused / 5);
+  static constexpr png_byte exif[] = "eXIf";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, exif, 1);
   png_read_info(png, info);
+}
+
+// The first eXIf chunk read so far; empty without one.
+std::vector<uint8_t> ExifChunk(png_structp png, png_infop info) {
+  png_unknown_chunkp chunks = nullptr;
+  const int count = png_get_unknown_chunks(png, info, &chunks);
+  for (int i = 0; i < count; ++i)
+    if (std::memcmp(chunks[i].name, "eXIf", 4) == 0 && chunks[i].data)
+      return std::vector<uint8_t>(chunks[i].data, chunks[i].data + chunks[i].size);
+  return {};
 }
 
 // An 8-bit value of a sample stored with the given depth.
@@ -388,6 +404,9 @@ void TPNGFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Ind
   RaiseProgressEnd(Graphic, this);
   if (aborted) return;
   session.Call([&] { png_read_end(png, info); });
+  // The chunk may follow the pixels.
+  Graphic.SetExifBlock(ExifChunk(png, info));
+  Graphic.SetOrientation(ExifOrientation(Graphic.ExifBlock()));
   TEmbeddedProfile embedded;
   const std::unique_ptr<TICCProfile> chromaticities = DeclaredProfile(png, info, Graphic.Gamma(), embedded);
   if (chromaticities && ConvertToSRGB) {
@@ -421,6 +440,7 @@ void TPNGFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   Info.Height = int32_t(png_get_image_height(png, info));
   Info.BitCount = png_get_bit_depth(png, info) * png_get_channels(png, info);
   Info.ColorCount = ColorCountText(Info.BitCount);
+  Info.Orientation = ExifOrientation(ExifChunk(png, info));
 }
 
 TPNGFileFormatWriter::TPNGFileFormatWriter()

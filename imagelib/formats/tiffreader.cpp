@@ -9,6 +9,7 @@
 #include "alphablend.h"
 #include "embeddedprofile.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "pixelgraphic.h"
 #include "pixellimit.h"
 #include "platform.h"
@@ -163,6 +164,7 @@ struct TTIFFImage {
   uint32_t Length = 0;
   uint32_t Compression = 0;
   uint32_t Photometric = 0;
+  uint8_t Orientation = 1;
   uint32_t SamplesPerPixel = 0;
   uint32_t RowsPerStrip = 0;
   std::vector<uint32_t> BitsPerSample;
@@ -242,6 +244,15 @@ bool HandedOver(const TIFD& ifd) {
   }
 }
 
+// A damaged Orientation tag counts as none.
+uint8_t TIFFOrientation(const TIFD& ifd) {
+  try {
+    return ValidOrientation(ifd.Value(ttOrientation));
+  } catch (const EPGTIFFileFormatReader&) {
+    return oTopLeft;
+  }
+}
+
 TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
   TTIFFImage image;
   uint8_t header[TIFFHeaderSize] = {};
@@ -259,6 +270,7 @@ TTIFFImage ParseTIFF(const TTIFFData& data, int index) {
   const TIFD ifd(data, image.Order, offset);
   image.IFDOffset = offset;
   image.Profile = ifd.Profile(TagICCProfile);
+  image.Orientation = TIFFOrientation(ifd);
   if (HandedOver(ifd)) {
     image.HandedOver = true;
     image.Tiled = ifd.Count(ttTileWidth) > 0 || ifd.Count(ttTileOffsets) > 0;
@@ -449,6 +461,7 @@ void ConvertProfile(const TTIFFImage& image, TPixelGraphic& graphic) {
 void TTIFFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int Index) {
   const TTIFFData data(Stream);
   TTIFFImage image = ParseTIFF(data, Index);
+  Graphic.SetOrientation(image.Orientation);
   if (image.HandedOver) {
     ReadTIFFThroughLibTIFF(this, Stream, data.Start(), image.IFDOffset, Graphic);
     ConvertProfile(image, Graphic);
@@ -480,6 +493,7 @@ void TTIFFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo&
   const TTIFFData data(Stream);
   const TTIFFImage image = ParseTIFF(data, Index);
   Info.ImageCount = image.ImageCount;
+  Info.Orientation = image.Orientation;
   Info.SubFormat = image.Order.BigEndian() ? "M, " : "I, ";
   switch (image.Compression) {
     case tcNone: Info.SubFormat += "Uncompr."; break;

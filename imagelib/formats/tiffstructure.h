@@ -15,6 +15,7 @@ enum TTIFFTag : uint16_t {
   ttCompression = 259,
   ttPhotometricInterpretation = 262,
   ttStripOffsets = 273,
+  ttOrientation = 274,
   ttSamplesPerPixel = 277,
   ttRowsPerStrip = 278,
   ttStripByteCounts = 279,

@@ -5,11 +5,13 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 
 #include "formatregistry.h"
 #include "langstr.h"
+#include "orientation.h"
 #include "pgimagelayout.h"
 #include "pgqtgraphic.h"
 #include "progressclock.h"
@@ -46,6 +48,12 @@ std::vector<std::string> PreviewInfoLines(const TFileFormatInfo& Info) {
   std::vector<std::string> lines;
   for (const std::string& s : {Info.FormatDescription, Info.SubFormat, Info.Details, PreviewSizeLine(Info)})
     if (!s.empty()) lines.push_back(s);
+  // The name alone: with its caption it would not fit the line.
+  if (Info.Orientation != oTopLeft) {
+    std::string name = OrientationName(Info.Orientation);
+    name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
+    lines.push_back(name);
+  }
   return lines;
 }
 
@@ -111,7 +119,8 @@ TPGPreviewPane::TPGPreviewPane(const TPGPreviewSettings& Settings, QWidget* Pare
   // of the common formats should fit without being cut.
   const int width = std::max(dx(92), 30 * fm.averageCharWidth());
   FPreviewArea->setFixedSize(width, dy(85));
-  FInfoArea->setFixedSize(width, std::max(dy(33), 4 * fm.height()));
+  // Room for the orientation of a photo below the four common lines.
+  FInfoArea->setFixedSize(width, std::max(dy(33), 5 * fm.height()));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(dx(4), 0, 0, 0);
   layout->setSpacing(dy(5));

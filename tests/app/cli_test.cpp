@@ -1004,4 +1004,56 @@ TEST(CliProgram, ReadsWebPAndGIFAndWritesWebPAsAsked) {
   EXPECT_TRUE(Has(refused.Err, "--webp-quality does nothing ")) << refused.Err;
 }
 
+TEST(CliProgram, PhotosOnTheirSideComeUprightUnlessAskedNotTo) {
+  if (std::system("command -v exiftool >/dev/null && command -v convert >/dev/null") != 0)
+    GTEST_SKIP() << "exiftool or ImageMagick missing";
+  TTempDirectory dir;
+  ASSERT_EQ(std::system(("convert -size 400x160 gradient:red-blue " + (dir / "plain.jpg") + " && exiftool -q -n "
+                         "-Orientation=6 -Make=QuilletCam -o " + (dir / "six.jpg") + " " + (dir / "plain.jpg"))
+                            .c_str()),
+            0);
+  const TCliRun info = RunCli({"--language", "en", "--info", dir / "six.jpg"});
+  EXPECT_TRUE(Has(info.Out, "Width: 160\nHeight: 400\n")) << info.Out;
+  EXPECT_TRUE(Has(info.Out, "ImageCount: 1\nOrientation: 6 (rotated 90° clockwise)\n")) << info.Out;
+  EXPECT_TRUE(Has(RunCli({"--language", "de", "--info", dir / "six.jpg"}).Out, "Orientation: 6 (um 90° nach rechts gedreht)\n"));
+  EXPECT_TRUE(Has(RunCli({"--no-auto-orient", "--info", dir / "six.jpg"}).Out, "Width: 400\nHeight: 160\n"));
+
+  const auto shrunk = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "--quiet");
+    args.insert(args.end(), {"--width", "40", dir / "six.jpg", dir / "out.jpg"});
+    const TCliRun run = RunCli(args);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    TPixelGraphic g;
+    g.LoadFromFile(dir / "out.jpg");
+    return std::to_string(g.GetWidth()) + "x" + std::to_string(g.GetHeight()) + " " +
+           (GetRValue(g.GetPixelColor(g.GetWidth() - 1, g.GetHeight() / 2)) > 200 ? "red right" : "red elsewhere");
+  };
+  EXPECT_EQ(shrunk({}), "40x100 red right");
+  EXPECT_EQ(shrunk({"--shrink-on-load"}), "40x100 red right");
+  const std::string kept = [&] {
+    shrunk({"--keep-photo-info"});
+    std::string tags;
+    if (FILE* p = popen(("exiftool -s3 -n -Orientation -Make " + (dir / "out.jpg")).c_str(), "r")) {
+      char buffer[256];
+      while (size_t n = fread(buffer, 1, sizeof buffer, p)) tags.append(buffer, n);
+      pclose(p);
+    }
+    return tags;
+  }();
+  EXPECT_EQ(kept, "1\nQuilletCam\n");
+  const TCliRun asStored = RunCli({"--quiet", "--no-auto-orient", "--width", "40", dir / "six.jpg", dir / "out.bmp"});
+  EXPECT_EQ(asStored.Status, 0) << asStored.Err;
+  TPixelGraphic g;
+  g.LoadFromFile(dir / "out.bmp");
+  EXPECT_EQ(g.GetHeight(), 16);
+
+  TCliOptions o = Parse({"--no-auto-orient", "--keep-photo-info", "in.jpg", "out.jpg"});
+  EXPECT_EQ(o.AutoOrient, false);
+  EXPECT_EQ(o.KeepPhotoInfo, true);
+  const std::string help = RunCli({"--language", "en", "--help"}).Out;
+  EXPECT_TRUE(Has(help, "--no-auto-orient")) << help;
+  EXPECT_TRUE(Has(help, "turning upright on")) << help;
+  EXPECT_TRUE(Has(help, "--keep-photo-info")) << help;
+}
+
 }  // namespace

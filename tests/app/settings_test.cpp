@@ -53,6 +53,8 @@ void ResetFormatOptions() {
   AVIFCompSpeed = 6;
   WebPQuality = 80;
   WebPLossless = false;
+  AutoOrient = true;
+  KeepPhotoInfo = false;
 }
 
 // Every setting away from its default, as a user might leave them.
@@ -102,6 +104,8 @@ void ChangeEverySetting() {
   AVIFCompSpeed = 2;
   WebPQuality = 42;
   WebPLossless = true;
+  AutoOrient = false;
+  KeepPhotoInfo = true;
   IndividualPalette->SetPaletteCount(4);
   for (int32_t i = 0; i < 4; ++i) IndividualPalette->SetPaletteEntries(i, RGB(i, 2 * i, 250));
 }
@@ -152,6 +156,9 @@ void ExpectDefaultsFromWidthPercentOn() {
   EXPECT_FALSE(OptimizedPaletteRefine);
   EXPECT_EQ(WebPQuality, 80);
   EXPECT_FALSE(WebPLossless);
+  // Photos come upright, and none of their metadata leaks into a result.
+  EXPECT_TRUE(AutoOrient);
+  EXPECT_FALSE(KeepPhotoInfo);
 }
 
 TEST_F(SettingsTest, DefaultsWithoutStoredKeyOrWithEmptyKey) {

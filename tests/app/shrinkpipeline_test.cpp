@@ -330,3 +330,22 @@ TEST(ShrinkPipeline, CurrentSettingsCopyTheIndividualPalette) {
 }
 
 }  // namespace
+
+TEST(ShrinkPipeline, ResultIsTheSamePhotoAsItsSource) {
+  const std::vector<uint8_t> exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  for (int way = 0; way < 3; ++way) {
+    SCOPED_TRACE(way);
+    auto source = std::make_unique<TPixelGraphic>();
+    FillRandom(*source, 20, 10, 3);
+    source->SetExifBlock(exif);
+    source->SetOrientation(6);
+    TShrinkPipeline pipeline;
+    // The source given up to the run is gone before the result is made.
+    TShrinkRun run = way == 0   ? pipeline.Run(*source, 10, 5, false, PlainSettings())
+                     : way == 1 ? pipeline.RunInPlace(*source, 10, 5, false, PlainSettings())
+                                : pipeline.Run(std::move(source), 10, 5, false, PlainSettings());
+    ASSERT_EQ(run.Outcome, soFinished);
+    EXPECT_EQ(run.Result->ExifBlock(), exif);
+    EXPECT_EQ(run.Result->Orientation(), 6);
+  }
+}

@@ -35,11 +35,16 @@ TEST(GraphicClipboard, RoundTrip) {
 
   TPixelGraphic g;
   g.SetGamma(2.5L);
+  // What the graphic held before was a photo; the pasted picture is not.
+  g.SetOrientation(6);
+  g.SetExifBlock({'I', 'I', 42, 0});
   int changes = 0;
   g.OnChange = [&](TObject*) { ++changes; };
   g.LoadFromClipboard();
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(g.Gamma(), ScreenGamma);
+  EXPECT_EQ(g.Orientation(), 1);
+  EXPECT_TRUE(g.ExifBlock().empty());
   ASSERT_EQ(g.GetWidth(), 7);
   ASSERT_EQ(g.PaletteCount(), 3);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(g.PaletteEntries(i), source.PaletteEntries(i));

@@ -104,6 +104,9 @@ TEST(PGFileDialogInfo, LinesOfARealFile) {
   TFileFormatInfo several;
   several.Width = 2, several.Height = 1, several.ColorCount = "2", several.BitCount = 1, several.ImageCount = 3;
   EXPECT_EQ(PreviewInfoLines(several), std::vector<std::string>{"2x1x2 1 bit, 3"});
+  // A photo not stored upright names its orientation below its size.
+  several.Orientation = 8;
+  EXPECT_EQ(PreviewInfoLines(several), (std::vector<std::string>{"2x1x2 1 bit, 3", "Rotated 90° anticlockwise"}));
 
   pane.SelectionChanged(dir.Path);
   pane.PreviewTimerTimer();

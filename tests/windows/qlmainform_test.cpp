@@ -26,6 +26,8 @@
 #include <memory>
 #include <random>
 
+#include "exifblock.h"
+#include "formatoptions.h"
 #include "langstr.h"
 #include "pgimage.h"
 #include "settings.h"
@@ -352,6 +354,40 @@ TEST_F(MainForm, RunMakesTheResultAndStoresThePercentages) {
   QCoreApplication::processEvents();
   EXPECT_FALSE(none.Shown);
   EXPECT_TRUE(std::filesystem::exists(Dir / "r.jpg"));
+}
+
+TEST_F(MainForm, APhotoOnItsSideOpensShrinksAndSavesUpright) {
+  if (std::system("command -v exiftool >/dev/null && command -v convert >/dev/null") != 0)
+    GTEST_SKIP() << "exiftool or ImageMagick missing";
+  const std::string photo = Dir / "six.jpg";
+  // 80 x 40 stored with its red half on the left, 40 x 80 upright with it at the top.
+  ASSERT_EQ(std::system(("convert -size 40x40 xc:red -size 40x40 xc:blue +append " + (Dir / "plain.jpg") +
+                         " && exiftool -q -n -Orientation=6 -Make=QuilletCam -o " + photo + " " + (Dir / "plain.jpg"))
+                            .c_str()),
+            0);
+  struct TKeepGuard {
+    ~TKeepGuard() { KeepPhotoInfo = false; }
+  } keep;
+  auto f = NewForm(photo);
+  Type(f->ResultWidthPercentEdit, "50");
+  f->ThreadStartTimerTimer();
+  ASSERT_TRUE(Result(*f));
+  EXPECT_EQ(Result(*f)->GetWidth(), 20);
+  EXPECT_EQ(Result(*f)->GetHeight(), 40);
+  for (bool kept : {false, true}) {
+    KeepPhotoInfo = kept;
+    const std::string saved = Dir / (kept ? "kept.jpg" : "plain-out.jpg");
+    f->SaveResultToFile(saved);
+    TPixelGraphic g;
+    AutoOrient = false;
+    g.LoadFromFile(saved);
+    AutoOrient = true;
+    ASSERT_EQ(g.GetWidth(), 20);
+    EXPECT_GT(GetRValue(g.GetPixelColor(10, 5)), 200);
+    EXPECT_GT(GetBValue(g.GetPixelColor(10, 35)), 200);
+    EXPECT_EQ(g.ExifBlock().empty(), !kept);
+    if (kept) EXPECT_EQ(ExifOrientation(g.ExifBlock()), 1);
+  }
 }
 
 TEST_F(MainForm, ChangeDuringRunAbortsAndReschedules) {
