@@ -9,6 +9,7 @@
 #include "fileformat.h"
 #include "pgexceptions.h"
 #include "pixelgraphic.h"
+#include "pixellimit.h"
 #include "stream.h"
 
 // True when the reader accepted the picture into graphic.
@@ -31,4 +32,17 @@ inline bool FuzzRead(const uint8_t* data, size_t size, TFileFormatReader& reader
   }
   stream.Detach();
   return accepted;
+}
+
+// For readers of animations: pictures of a million pixels at most (the limit
+// itself is tested with the readers, and larger ones would only slow the
+// search down); the last byte chooses the warning action, the background
+// and the frame.
+inline void FuzzReadFrames(const uint8_t* data, size_t size, TFileFormatReader& reader) {
+  MaxPixels = int64_t(1) << 20;
+  const uint8_t last = size > 0 ? data[size - 1] : 0;
+  TPixelGraphic graphic;
+  graphic.SetReadWarningAction(last & 1 ? pgwaIgnore : pgwaRaise);
+  graphic.SetBackGroundColor(RGB(last, 255 - last, 128));
+  FuzzRead(data, size, reader, graphic, (last >> 1) & 3);
 }

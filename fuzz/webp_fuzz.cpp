@@ -4,19 +4,11 @@
 #include <cstdint>
 
 #include "fuzzreader.h"
-#include "pixellimit.h"
 #include "webpformat.h"
 
+// A still picture, or any frame of an animation.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // Pictures of a million pixels at most: the limit itself is tested with the
-  // readers, and larger ones would only slow the search down.
-  MaxPixels = int64_t(1) << 20;
-  // The last byte chooses the warning action and the frame of an animation.
-  const uint8_t last = size > 0 ? data[size - 1] : 0;
   TWebPFileFormatReader reader;
-  TPixelGraphic graphic;
-  graphic.SetReadWarningAction(last & 1 ? pgwaIgnore : pgwaRaise);
-  graphic.SetBackGroundColor(RGB(last, 255 - last, 128));
-  FuzzRead(data, size, reader, graphic, (last >> 1) & 3);
+  FuzzReadFrames(data, size, reader);
   return 0;
 }
