@@ -68,6 +68,6 @@ options=$(window "Options")
 xdotool windowfocus --sync "$options"
 xdotool mousemove --window "$options" 65 49 click 1
 shot "$options" options-jpeg.png 1
-xdotool mousemove --window "$options" 60 236 click 1
+xdotool mousemove --window "$options" 60 287 click 1
 test=$(window "JPEG")
 shot "$test" jpeg-test.png 2
