@@ -12,6 +12,7 @@
 
 #include "alphablend.h"
 #include "codecwarning.h"
+#include "embeddedprofile.h"
 #include "formatoptions.h"
 #include "langstr.h"
 #include "pixelgraphic.h"
@@ -192,6 +193,22 @@ int FrameCount(const std::vector<uint8_t>& data) {
   return int(WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT));
 }
 
+// The ICCP chunk of an extended file; a file whose flags promise one it
+// does not hold has a damaged profile.
+TEmbeddedProfile ICCProfileOf(const std::vector<uint8_t>& data) {
+  TEmbeddedProfile profile;
+  const WebPData webp{data.data(), data.size()};
+  const std::unique_ptr<WebPDemuxer, TDemuxDelete> demux(WebPDemux(&webp));
+  if (!demux || !(WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG)) return profile;
+  WebPChunkIterator chunk;
+  if (WebPDemuxGetChunk(demux.get(), "ICCP", 1, &chunk)) {
+    profile.Data.assign(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+    WebPDemuxReleaseChunkIterator(&chunk);
+  }
+  profile.Damaged = profile.Data.empty();
+  return profile;
+}
+
 // What libwebp's callbacks need during one write. They run inside the C
 // library, so they catch everything and answer by their return values.
 struct TWebPWriteSession {
@@ -246,10 +263,12 @@ void TWebPFileFormatReader::Read(TStream& Stream, TPixelGraphic& Graphic, int In
   CheckPixelLimit(features.width, features.height);
   if (features.has_animation) {
     ReadAnimationFrame(data, Index, Graphic, this);
-    return;
+  } else {
+    if (Index != 0) RaiseWebPError(LangStr1(7, "Index"));
+    ReadStill(data, features, Graphic, this);
   }
-  if (Index != 0) RaiseWebPError(LangStr1(7, "Index"));
-  ReadStill(data, features, Graphic, this);
+  const std::string failure = ConvertEmbeddedProfile(Graphic, ICCProfileOf(data), "WebP");
+  if (!failure.empty()) throw EPGWebPFileFormatReaderWriter(failure);
 }
 
 void TWebPFileFormatReader::ReadInfo(TStream& Stream, int Index, TFileFormatInfo& Info) {

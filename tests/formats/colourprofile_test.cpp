@@ -132,6 +132,21 @@ TEST(ColourProfile, HEICAndAVIFProfilesMatchLibvips) {
   }
 }
 
+TEST(ColourProfile, LosslessWebPReadsAsThePNGItWasMadeFrom) {
+  if (!HavePeers() || !HaveTools("cwebp")) GTEST_SKIP() << "cwebp is not installed";
+  const TColourOptions restore;
+  TTempDirectory dir;
+  WriteSource(dir / "source.ppm");
+  const std::string png = Embedded(dir, dir / "source.ppm", ColordDir + "SwappedRedAndGreen.icc", "p.png", "png24:");
+  const std::string webp = dir / "p.webp";
+  ASSERT_TRUE(RunQuietly("cwebp -quiet -lossless -metadata icc " + Quoted(png) + " -o " + Quoted(webp)));
+  TPixelGraphic g;
+  const std::vector<uint8_t> converted = OurRGB(png, g);
+  EXPECT_EQ(MaxDifference(OurRGB(webp, g), converted), 0);
+  ConvertToSRGB = false;
+  EXPECT_GE(MaxDifference(OurRGB(webp, g), converted), 40);
+}
+
 TEST(ColourProfile, PalettesAndGreyLevelsConvertAndKeepTheirDepth) {
   if (!HavePeers()) GTEST_SKIP() << "ImageMagick, libvips or colord-data are not installed";
   TTempDirectory dir;
