@@ -57,15 +57,8 @@ TSourceMap SourceMapOf(uint8_t orientation, int64_t w, int64_t h) {
   }
 }
 
-uint32_t RawPixel(const uint8_t* row, int64_t x, uint8_t code) {
-  switch (code) {
-    case 0: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 1: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    default: return row[x];
-  }
-}
-
-void PutRawPixel(uint8_t* row, int64_t x, uint8_t code, uint32_t v) {
+// Into a row that starts cleared.
+void PutStoredIndex(uint8_t* row, int64_t x, uint8_t code, uint32_t v) {
   switch (code) {
     case 0: row[x >> 3] = uint8_t(row[x >> 3] | (v << (7 - (x & 7)))); break;
     case 1: row[x >> 1] = uint8_t(row[x >> 1] | ((x & 1) ? v : v << 4)); break;
@@ -124,7 +117,8 @@ void TPixelGraphic::TurnUpright() {
         } else {
           for (int64_t X = tx; X < xEnd; ++X) {
             const int64_t dx = X - tx;
-            PutRawPixel(dest, X, FBitCountNum, RawPixel(sourceRow(y + m.YfromX * dx), x + m.XfromX * dx, FBitCountNum));
+            const uint32_t index = StoredIndex(sourceRow(y + m.YfromX * dx), x + m.XfromX * dx, FBitCountNum);
+            PutStoredIndex(dest, X, FBitCountNum, index);
           }
         }
       }

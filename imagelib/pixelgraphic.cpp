@@ -146,15 +146,9 @@ uint32_t TPixelGraphic::GetPixel(int32_t x, int32_t y) const {
     return FBackGroundPixel;
   }
   const uint8_t* row = ScanLine(y);
-  switch (FBitCountNum) {
-    case 0: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 1: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    case 2: return row[x];
-    default: {
-      const uint8_t* p = row + 3 * int64_t(x);
-      return RGB(p[2], p[1], p[0]);
-    }
-  }
+  if (FBitCountNum < 3) return StoredIndex(row, x, FBitCountNum);
+  const uint8_t* p = row + 3 * int64_t(x);
+  return RGB(p[2], p[1], p[0]);
 }
 
 void TPixelGraphic::SetPixel(int32_t x, int32_t y, uint32_t v) {

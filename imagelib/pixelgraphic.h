@@ -38,6 +38,16 @@ constexpr int64_t MaxImageSize = INT32_MAX;
 
 constexpr int BitmapInfoHeaderSize = 40;
 
+// The palette index of pixel X in a stored row of a paletted picture whose
+// bit count code is Code (0: 1 bit, 1: 4 bits, else 8 bits).
+inline uint32_t StoredIndex(const uint8_t* Row, int64_t X, uint8_t Code) {
+  switch (Code) {
+    case 0: return (Row[X >> 3] >> (7 - (X & 7))) & 1;
+    case 1: return (X & 1) ? Row[X >> 1] & 0x0F : Row[X >> 1] >> 4;
+    default: return Row[X];
+  }
+}
+
 // What a desktop keeps beside a graphic: a drawing surface whose drawing may
 // still be pending, and images and palettes built from pixels and entries.
 class TPGPlatformData {
